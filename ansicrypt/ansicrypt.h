@@ -1,0 +1,6 @@
+// ansicrypt: byte-exact DES, two-key triple DES, MD5 and Base64 of a legacy Windows program.
+#pragma once
+
+#include "ansicrypt/cipher/des.h"
+#include "ansicrypt/common/error.h"
+#include "ansicrypt/common/types.h"
