@@ -64,13 +64,15 @@ inline std::uint32_t RoundFunction(std::uint32_t right, const std::uint32_t* key
   return f;
 }
 
-// The 16 rounds on rotated halves, round keys in `keys` (32 words) in the order of use. Leaves
-// (L16, R16) in (left, right); the output block is FinalPermutation(right, left).
-inline void Rounds(std::uint32_t& left, std::uint32_t& right, const std::uint32_t* keys,
-                   const SpBoxes& sp) {
+// The 16 rounds on rotated halves of `Lanes` independent blocks at once (their dependency chains
+// interleave, which keeps the processor busy), round keys in `keys` (32 words) in the order of use.
+// Leaves (L16, R16) in (left, right); the output block is FinalPermutation(right, left).
+template <std::size_t Lanes>
+inline void Rounds(std::array<std::uint32_t, Lanes>& left, std::array<std::uint32_t, Lanes>& right,
+                   const std::uint32_t* keys, const SpBoxes& sp) {
   for (int round = 0; round < 16; round += 2) {
-    left ^= RoundFunction(right, keys, sp);
-    right ^= RoundFunction(left, keys + 2, sp);
+    for (std::size_t i = 0; i < Lanes; ++i) left[i] ^= RoundFunction(right[i], keys, sp);
+    for (std::size_t i = 0; i < Lanes; ++i) right[i] ^= RoundFunction(left[i], keys + 2, sp);
     keys += 4;
   }
 }

@@ -1,0 +1,75 @@
+// Runs every benchmark and ends with a table pairing each ansicrypt case with its peer.
+//
+// Cases are named "<service>/<size>/ansicrypt" and "<service>/<size>/<peer>"; the ratio is the
+// peer's time per iteration divided by ours, so a ratio above 1 means ansicrypt is faster.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Measured {
+  double seconds = 0;          // real time per iteration
+  double bytesPerSecond = 0;   // 0 when the case reports no byte count
+};
+
+class PairingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      Measured m;
+      m.seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+      if (const auto it = run.counters.find("bytes_per_second"); it != run.counters.end()) {
+        m.bytesPerSecond = it->second.value;
+      }
+      const std::string name = run.benchmark_name();
+      const auto slash = name.rfind('/');
+      if (slash == std::string::npos) continue;
+      results_[name.substr(0, slash)][name.substr(slash + 1)] = m;
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-34s %14s %14s %-10s %8s\n", "service/size", "ansicrypt", "peer", "peer",
+                "ratio");
+    for (const auto& [service, sides] : results_) {
+      const auto ours = sides.find("ansicrypt");
+      if (ours == sides.end()) continue;
+      for (const auto& [peer, measured] : sides) {
+        if (peer == "ansicrypt") continue;
+        std::printf("%-34s %14s %14s %-10s %8.2f\n", service.c_str(), Rate(ours->second).c_str(),
+                    Rate(measured).c_str(), peer.c_str(), measured.seconds / ours->second.seconds);
+      }
+    }
+  }
+
+ private:
+  static std::string Rate(const Measured& m) {
+    char text[32];
+    if (m.bytesPerSecond > 0) {
+      std::snprintf(text, sizeof text, "%.1f MB/s", m.bytesPerSecond / 1e6);
+    } else {
+      std::snprintf(text, sizeof text, "%.3f us", m.seconds * 1e6);
+    }
+    return text;
+  }
+
+  std::map<std::string, std::map<std::string, Measured>> results_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  PairingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
