@@ -3,4 +3,7 @@
 
 #include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/error.h"
+#include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/common/types.h"
+#include "ansicrypt/platform/code_page.h"
+#include "ansicrypt/text/des_text.h"

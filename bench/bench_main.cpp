@@ -1,6 +1,6 @@
 // Runs every benchmark and ends with a table pairing each ansicrypt case with its peer.
 //
-// Cases are named "<service>/<size>/ansicrypt" and "<service>/<size>/<peer>"; the ratio is the
+// Cases are named "<service>/ansicrypt/<size>" and "<service>/<peer>/<size>"; the ratio is the
 // peer's time per iteration divided by ours, so a ratio above 1 means ansicrypt is faster.
 #include <benchmark/benchmark.h>
 
@@ -12,8 +12,8 @@
 namespace {
 
 struct Measured {
-  double seconds = 0;          // real time per iteration
-  double bytesPerSecond = 0;   // 0 when the case reports no byte count
+  double seconds = 0;         // real time per iteration
+  double bytesPerSecond = 0;  // 0 when the case reports no byte count
 };
 
 class PairingReporter : public benchmark::ConsoleReporter {
@@ -28,9 +28,12 @@ class PairingReporter : public benchmark::ConsoleReporter {
         m.bytesPerSecond = it->second.value;
       }
       const std::string name = run.benchmark_name();
-      const auto slash = name.rfind('/');
-      if (slash == std::string::npos) continue;
-      results_[name.substr(0, slash)][name.substr(slash + 1)] = m;
+      const auto first = name.find('/');
+      if (first == std::string::npos) continue;
+      const auto second = name.find('/', first + 1);
+      const std::string side = name.substr(first + 1, second - first - 1);
+      const std::string size = second == std::string::npos ? "" : name.substr(second);
+      results_[name.substr(0, first) + size][side] = m;
     }
   }
 

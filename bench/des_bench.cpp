@@ -109,12 +109,12 @@ void NewObjectOurs(benchmark::State& state) {
   }
 }
 
-BENCHMARK(DesEcbOurs)->Name("des_ecb/32760/ansicrypt");
-BENCHMARK(DesEcbOpenSsl)->Name("des_ecb/32760/openssl");
-BENCHMARK(TripleDesOurs)->Name("des_ede2/32760/ansicrypt");
-BENCHMARK(TripleDesOpenSsl)->Name("des_ede2/32760/openssl");
-BENCHMARK(NewObjectAndSetKeyOurs)->Name("des_new_setkey/16/ansicrypt");
-BENCHMARK(TwoKeySchedulesOpenSsl)->Name("des_new_setkey/16/openssl");
-BENCHMARK(NewObjectOurs)->Name("des_new_tables/0/ansicrypt");
+BENCHMARK(DesEcbOurs)->Name("des_ecb/ansicrypt/32760");
+BENCHMARK(DesEcbOpenSsl)->Name("des_ecb/openssl/32760");
+BENCHMARK(TripleDesOurs)->Name("des_ede2/ansicrypt/32760");
+BENCHMARK(TripleDesOpenSsl)->Name("des_ede2/openssl/32760");
+BENCHMARK(NewObjectAndSetKeyOurs)->Name("des_new_setkey/ansicrypt");
+BENCHMARK(TwoKeySchedulesOpenSsl)->Name("des_new_setkey/openssl");
+BENCHMARK(NewObjectOurs)->Name("des_new_tables/ansicrypt");
 
 }  // namespace

@@ -101,9 +101,13 @@ void DES::SetKey(const ByteArray& key) {
   MakeSubKeys(FirstEightBytes(key, 8), SubKey2, keyWords2_);
 }
 
-void DES::SetKey1(const ByteArray& key) { MakeSubKeys(FirstEightBytes(key, 0), SubKey1, keyWords1_); }
+void DES::SetKey1(const ByteArray& key) {
+  MakeSubKeys(FirstEightBytes(key, 0), SubKey1, keyWords1_);
+}
 
-void DES::SetKey2(const ByteArray& key) { MakeSubKeys(FirstEightBytes(key, 0), SubKey2, keyWords2_); }
+void DES::SetKey2(const ByteArray& key) {
+  MakeSubKeys(FirstEightBytes(key, 0), SubKey2, keyWords2_);
+}
 
 // The FIPS 46-3 key schedule. PC-1 drops the least significant bit of every key byte, so parity
 // is ignored.
@@ -123,7 +127,8 @@ void DES::MakeSubKeys(const std::array<std::uint8_t, 8>& key, RoundKeyBytes& tar
     d = ((d << shift) | (d >> (28 - shift))) & 0x0fffffffU;
     const std::uint64_t cd = (std::uint64_t{c} << 28) | d;
     std::uint64_t roundKey = 0;
-    for (const std::int16_t position : TabPC2) roundKey = (roundKey << 1) | ((cd >> (56 - position)) & 1U);
+    for (const std::int16_t position : TabPC2)
+      roundKey = (roundKey << 1) | ((cd >> (56 - position)) & 1U);
     for (std::size_t byte = 0; byte < 6; ++byte) {
       target[round][byte] = static_cast<std::uint8_t>(roundKey >> (40 - 8 * byte));
     }
@@ -163,14 +168,13 @@ void DES::Encrypt3Des_ArrToArr(const ByteArray& input, ByteArray& output,
   const std::uint32_t* middle = Schedule(2, static_cast<std::uint8_t>(3 - direction));
   // The three passes run block by block; between passes IP-1 and IP cancel, leaving the exchange
   // of the halves.
-  TransformBlocks(input, output, rounded,
-                  [outer, middle, this](auto& left, auto& right) {
-                    detail::Rounds(left, right, outer, spBoxes_);
-                    std::swap(left, right);
-                    detail::Rounds(left, right, middle, spBoxes_);
-                    std::swap(left, right);
-                    detail::Rounds(left, right, outer, spBoxes_);
-                  });
+  TransformBlocks(input, output, rounded, [outer, middle, this](auto& left, auto& right) {
+    detail::Rounds(left, right, outer, spBoxes_);
+    std::swap(left, right);
+    detail::Rounds(left, right, middle, spBoxes_);
+    std::swap(left, right);
+    detail::Rounds(left, right, outer, spBoxes_);
+  });
 }
 
 }  // namespace ansicrypt

@@ -19,31 +19,31 @@ class DES {
   // multiple of 8, so 32,761 bytes and more raise errc::overflow.
   static constexpr std::size_t kMaxInputBytes = 32760;
 
-  // Builds the FIPS 46-3 tables from their decimal text. Both keys act as eight zero bytes until set.
+  // Builds the FIPS 46-3 tables from their decimal text. Both keys act as eight zero bytes until
+  // set.
   DES();
 
   // Key 1 becomes bytes 0..7 and key 2 bytes 8..15 of `key`, which is zero-filled to 16 bytes or
   // cut there. Never fails; parity bits are ignored.
   //   des.SetKey({0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF});  // key 2 = eight zero bytes
   void SetKey(const ByteArray& key);
-  // Key 1 (or key 2) becomes bytes 0..7 of `key`, zero-filled or cut; the other key stays as it was.
+  // Key 1 (or key 2) becomes bytes 0..7 of `key`, zero-filled or cut; the other key stays as it
+  // was.
   void SetKey1(const ByteArray& key);
   void SetKey2(const ByteArray& key);
 
-  // Two-key triple DES: direction 1 runs encrypt(key 1), decrypt(key 2), encrypt(key 1); direction 2
-  // inverts it; 0 and 3 decrypt in all three passes. `output` becomes the input's length rounded up
-  // to a multiple of 8.
-  // Errors: errc::out_of_range for an empty input, errc::overflow for more than 32,760 bytes or a
-  // direction above 3. On error `output` is left as it was.
+  // Two-key triple DES: direction 1 runs encrypt(key 1), decrypt(key 2), encrypt(key 1); direction
+  // 2 inverts it; 0 and 3 decrypt in all three passes. `output` becomes the input's length rounded
+  // up to a multiple of 8. Errors: errc::out_of_range for an empty input, errc::overflow for more
+  // than 32,760 bytes or a direction above 3. On error `output` is left as it was.
   void Encrypt3Des_ArrToArr(const ByteArray& input, ByteArray& output,
                             const std::uint8_t& direction);
 
   // Single DES under key 2 when `keyNumber` is 2 and under key 1 otherwise (a value other than 2 is
   // rewritten to 1 in the caller's variable). Direction 1 encrypts, any other value decrypts.
-  // `output` becomes the input's length rounded up to a multiple of 8; the last block is zero-filled.
-  // `input` and `output` may be the same array.
-  // Errors: errc::out_of_range for an empty input, errc::overflow for more than 32,760 bytes. On
-  // error `output` is left as it was.
+  // `output` becomes the input's length rounded up to a multiple of 8; the last block is
+  // zero-filled. `input` and `output` may be the same array. Errors: errc::out_of_range for an
+  // empty input, errc::overflow for more than 32,760 bytes. On error `output` is left as it was.
   //   std::uint8_t key = 1; des.EncryptDes_ArrToArr(plain, cipher, key, 1);
   void EncryptDes_ArrToArr(const ByteArray& input, ByteArray& output, std::uint8_t& keyNumber,
                            const std::uint8_t& direction);

@@ -30,9 +30,7 @@ const std::error_category& error_category() noexcept {
   return category;
 }
 
-std::error_code make_error_code(errc e) noexcept {
-  return {static_cast<int>(e), error_category()};
-}
+std::error_code make_error_code(errc e) noexcept { return {static_cast<int>(e), error_category()}; }
 
 Error::Error(errc e) : std::system_error(make_error_code(e)) {}
 

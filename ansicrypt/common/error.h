@@ -11,8 +11,8 @@ namespace ansicrypt {
 enum class errc : int {
   invalid_argument = 5,  // an argument the operation cannot take (unknown code page, bad length)
   overflow = 6,          // a count or value leaves the range of its type (the length limits)
-  out_of_range = 9,      // an index outside an array or table, or an empty array where data is needed
-  type_mismatch = 13,    // a text read as a number is not one
+  out_of_range = 9,    // an index outside an array or table, or an empty array where data is needed
+  type_mismatch = 13,  // a text read as a number is not one
 };
 
 // The category of every ansicrypt error code; name() is "ansicrypt".

@@ -27,7 +27,8 @@ TEST(DesAgainstOpenSsl, SingleDesOnRandomInput) {
     des.SetKey(key);
     ByteArray out;
     des.EncryptDes_ArrToArr(data, out, keyNumber, direction);
-    SCOPED_TRACE("length " + std::to_string(data.size()) + " direction " + std::to_string(direction));
+    SCOPED_TRACE("length " + std::to_string(data.size()) + " direction " +
+                 std::to_string(direction));
     EXPECT_EQ(out, OpenSslDes(KeyPart(key, useKey2 ? 8 : 0), data, direction == 1));
   }
 }
@@ -44,8 +45,9 @@ TEST(DesAgainstOpenSsl, TripleDesEqualsThreeOpenSslPasses) {
     des.Encrypt3Des_ArrToArr(data, out, direction);
     const ByteArray k1 = KeyPart(key, 0);
     const ByteArray k2 = KeyPart(key, 8);
-    const ByteArray want = OpenSslDes(
-        k1, OpenSslDes(k2, OpenSslDes(k1, data, direction == 1), 3 - direction == 1), direction == 1);
+    const ByteArray want =
+        OpenSslDes(k1, OpenSslDes(k2, OpenSslDes(k1, data, direction == 1), 3 - direction == 1),
+                   direction == 1);
     EXPECT_EQ(out, want) << "direction " << int{direction};
   }
 }

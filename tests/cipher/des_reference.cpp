@@ -61,7 +61,8 @@ std::array<Block, 16> MakeSubKeys(const Block& key) {
       rotated[i + 28] = d2[(h + i) % 56];
     }
     Bits roundKey{};
-    for (std::size_t j = 0; j < 48; ++j) roundKey[j] = rotated[static_cast<std::size_t>(t.PC2[j] - 1)];
+    for (std::size_t j = 0; j < 48; ++j)
+      roundKey[j] = rotated[static_cast<std::size_t>(t.PC2[j] - 1)];
     subKeys[r] = BitsToBytes(roundKey);
   }
   return subKeys;

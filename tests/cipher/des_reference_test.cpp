@@ -66,7 +66,8 @@ TEST(DesRounds, CombinedSBoxTablesEqualSBoxesThenP) {
       std::uint64_t value = rng() & 0xffffffffffffULL;
       value = (value & ~(0x3fULL << (42 - 6 * box))) | (input << (42 - 6 * box));
       Block block{};
-      for (std::size_t i = 0; i < 6; ++i) block[i] = static_cast<std::uint8_t>(value >> (40 - 8 * i));
+      for (std::size_t i = 0; i < 6; ++i)
+        block[i] = static_cast<std::uint8_t>(value >> (40 - 8 * i));
       std::uint32_t combined = 0;
       for (std::size_t b = 0; b < 8; ++b) combined |= sp[b][(value >> (42 - 6 * b)) & 0x3f];
       const Block want = SBoxPermute(block);
@@ -126,11 +127,11 @@ TEST_P(DecimalTableParser, RefusesBadText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DecimalTableParser,
-                         testing::Values(BadTable{"1,2,3", errc::out_of_range},       // too few
-                                         BadTable{"1,2,3,4,5", errc::out_of_range},   // too many
-                                         BadTable{"1,2,3,", errc::out_of_range},      // empty piece 0
-                                         BadTable{"1,2,3,65", errc::out_of_range},    // position
-                                         BadTable{"1,2,3,256", errc::overflow},       // byte range
+                         testing::Values(BadTable{"1,2,3", errc::out_of_range},      // too few
+                                         BadTable{"1,2,3,4,5", errc::out_of_range},  // too many
+                                         BadTable{"1,2,3,", errc::out_of_range},    // empty piece 0
+                                         BadTable{"1,2,3,65", errc::out_of_range},  // position
+                                         BadTable{"1,2,3,256", errc::overflow},     // byte range
                                          BadTable{"1,2,-3,4", errc::overflow}));
 
 TEST(DecimalTableParser, SkipsBlanksAroundNumbers) {

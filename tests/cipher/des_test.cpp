@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ansicrypt/cipher/des.h"
+#include "tests/support/error_of.h"
 #include "tests/support/openssl_des.h"
 #include "tests/support/vector_file.h"
 
@@ -14,18 +15,6 @@ ByteArray Single(DES& des, const ByteArray& in, std::uint8_t keyNumber, std::uin
   ByteArray out;
   des.EncryptDes_ArrToArr(in, out, keyNumber, direction);
   return out;
-}
-
-template <class F>
-errc ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    EXPECT_EQ(&e.code().category(), &error_category());
-    return static_cast<errc>(e.code().value());
-  }
-  ADD_FAILURE() << "no error raised";
-  return errc{};
 }
 
 // SetKey cuts or zero-fills the key to 16 bytes: key 1 is bytes 0..7, key 2 bytes 8..15.
@@ -116,7 +105,8 @@ TEST_P(KeyNumber, SelectsKeyAndIsRewritten) {
   des.EncryptDes_ArrToArr(kBlock, out, keyNumber, 1);
   const bool second = GetParam() == 2;
   EXPECT_EQ(keyNumber, second ? 2 : 1);
-  EXPECT_EQ(out, OpenSslDes(FromHex(second ? "1111111111111111" : "0123456789ABCDEF"), kBlock, true));
+  EXPECT_EQ(out,
+            OpenSslDes(FromHex(second ? "1111111111111111" : "0123456789ABCDEF"), kBlock, true));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, KeyNumber, testing::Values(0, 1, 2, 3, 7, 255));

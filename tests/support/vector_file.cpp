@@ -57,7 +57,8 @@ std::vector<VectorRecord> ReadVectorFile(const std::string& name) {
       current.section = std::string(line.substr(1, line.size() - 2));
     } else if (const auto eq = line.find('='); eq != std::string_view::npos) {
       if (current.fields.empty()) current.line = lineNumber;
-      current.fields[std::string(Trim(line.substr(0, eq)))] = std::string(Trim(line.substr(eq + 1)));
+      current.fields[std::string(Trim(line.substr(0, eq)))] =
+          std::string(Trim(line.substr(eq + 1)));
     }
   }
   flush();

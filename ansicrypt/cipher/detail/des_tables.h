@@ -28,36 +28,38 @@ extern const std::string_view kTextS;      // 512 values 0..15: S1 row 0, S1 row
 template <class T>
 void ParseDecimalTable(std::string_view text, std::span<T> table, long lowest, long highest) {
   std::size_t index = 0;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    const std::string_view piece =
-        text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-    long value = 0;
-    bool negative = false;
-    bool sawSign = false;
-    for (const char c : piece) {
-      if (c == ' ' || c == '\t') continue;
-      if ((c == '-' || c == '+') && !sawSign && value == 0) {
-        negative = c == '-';
-        sawSign = true;
-        continue;
-      }
-      if (c < '0' || c > '9') break;  // the leading number ends at the first other character
-      sawSign = true;
-      value = value * 10 + (c - '0');
-      if (value > 1'000'000) throw Error(errc::overflow);
-    }
-    if (negative) value = -value;
-    if (value < static_cast<long>(std::numeric_limits<T>::min()) ||
-        value > static_cast<long>(std::numeric_limits<T>::max())) {
+  long value = 0;
+  bool negative = false;
+  bool inNumber = false;  // a digit or sign was seen in this piece
+  bool ended = false;     // the leading number of this piece has ended
+  auto commit = [&] {
+    const long v = negative ? -value : value;
+    if (v < static_cast<long>(std::numeric_limits<T>::min()) ||
+        v > static_cast<long>(std::numeric_limits<T>::max())) {
       throw Error(errc::overflow);
     }
-    if (index >= table.size() || value < lowest || value > highest) throw Error(errc::out_of_range);
-    table[index++] = static_cast<T>(value);
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
+    if (index >= table.size() || v < lowest || v > highest) throw Error(errc::out_of_range);
+    table[index++] = static_cast<T>(v);
+    value = 0;
+    negative = inNumber = ended = false;
+  };
+  for (const char c : text) {
+    if (c == ',') {
+      commit();
+    } else if (ended || c == ' ' || c == '\t') {
+      continue;
+    } else if (c >= '0' && c <= '9') {
+      inNumber = true;
+      value = value * 10 + (c - '0');
+      if (value > 1'000'000) throw Error(errc::overflow);
+    } else if ((c == '-' || c == '+') && !inNumber) {
+      negative = c == '-';
+      inNumber = true;
+    } else {
+      ended = true;  // the leading number ends at the first other character
+    }
   }
+  commit();
   if (index != table.size()) throw Error(errc::out_of_range);
 }
 

@@ -1,0 +1,80 @@
+// Conversion for single-byte code pages through tables built once from iconv's mapping.
+#include "ansicrypt/platform/detail/single_byte_codec.h"
+
+#include <cerrno>
+
+#include "ansicrypt/common/error.h"
+#include "ansicrypt/platform/detail/iconv_codec.h"
+
+namespace ansicrypt::platform::detail {
+namespace {
+
+constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
+constexpr std::uint8_t kReplacementByte = '?';
+
+// The character iconv gives for one byte, or the character of the byte's own value where the code
+// page leaves the byte undefined (as Windows does).
+char16_t DecodeOneByte(iconv_t cd, std::uint8_t byte) {
+  char in[1] = {static_cast<char>(byte)};
+  char16_t out[4] = {};
+  char* inPtr = in;
+  std::size_t inLeft = 1;
+  char* outPtr = reinterpret_cast<char*>(out);
+  std::size_t outLeft = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != kIconvFailed &&
+                         iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != kIconvFailed;
+  const std::size_t units = (sizeof out - outLeft) / sizeof(char16_t);
+  return converted && units == 1 ? out[0] : static_cast<char16_t>(byte);
+}
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+SingleByteCodec::SingleByteCodec(const char* iconvName) : toByte_(0x10000, kReplacementByte) {
+  const IconvHandle decoder(kUtf16, iconvName);
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    toText_[byte] = DecodeOneByte(decoder.get(), static_cast<std::uint8_t>(byte));
+  }
+  // Inverse mapping; where two bytes give one character, the lower byte wins.
+  for (unsigned byte = 256; byte-- > 0;) toByte_[toText_[byte]] = static_cast<std::uint8_t>(byte);
+  keepsAscii_ = true;
+  for (unsigned byte = 0; byte < 0x80; ++byte) keepsAscii_ = keepsAscii_ && toText_[byte] == byte;
+}
+
+ByteArray SingleByteCodec::Encode(std::u16string_view text) const {
+  ByteArray bytes(text.size());
+  std::size_t out = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Runs of ASCII, the bulk of most texts, are narrowed 16 units at a time.
+    if (keepsAscii_) {
+      while (i + 16 <= text.size()) {
+        char16_t any = 0;
+        for (std::size_t k = 0; k < 16; ++k) any |= text[i + k];
+        if (any >= 0x80) break;
+        for (std::size_t k = 0; k < 16; ++k)
+          bytes[out + k] = static_cast<std::uint8_t>(text[i + k]);
+        i += 16;
+        out += 16;
+      }
+      if (i == text.size()) break;
+    }
+    const char16_t c = text[i++];
+    // A surrogate pair stands for one character that no single-byte code page has: one "?".
+    if (IsHighSurrogate(c) && i < text.size() && IsLowSurrogate(text[i])) ++i;
+    bytes[out++] = toByte_[c];
+  }
+  bytes.resize(out);
+  return bytes;
+}
+
+Text SingleByteCodec::Decode(const ByteArray& bytes) const {
+  Text text(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = toText_[bytes[i]];
+  return text;
+}
+
+}  // namespace ansicrypt::platform::detail

@@ -1,0 +1,177 @@
+// The hexadecimal-text cipher operations beside an OpenSSL equivalent, and the code-page
+// conversions beside a plain iconv call.
+#include <benchmark/benchmark.h>
+#include <iconv.h>
+#include <openssl/des.h>
+
+#include <cstring>
+#include <string>
+
+#include "ansicrypt/platform/code_page.h"
+#include "ansicrypt/text/des_text.h"
+
+namespace {
+
+using ansicrypt::ByteArray;
+using ansicrypt::Text;
+
+const Text kKey = u"k3y-text";
+
+Text AsciiText(std::size_t n) {
+  Text text(n, u' ');
+  for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char16_t>(u'a' + i % 26);
+  return text;
+}
+
+// What a caller would write with OpenSSL: narrow the ASCII text, key schedule, DES per block,
+// hexadecimal digits by hand.
+Text OpenSslEncryptToHex(const Text& plain, const Text& key) {
+  DES_cblock keyBlock = {};
+  for (std::size_t i = 0; i < 8 && i < key.size(); ++i)
+    keyBlock[i] = static_cast<unsigned char>(key[i]);
+  DES_key_schedule schedule;
+  DES_set_key_unchecked(&keyBlock, &schedule);
+  ByteArray bytes((plain.size() + 7) / 8 * 8, 0);
+  for (std::size_t i = 0; i < plain.size(); ++i) bytes[i] = static_cast<std::uint8_t>(plain[i]);
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  Text hex(bytes.size() * 2, u'0');
+  for (std::size_t c = 0; c < bytes.size(); c += 8) {
+    DES_cblock block;
+    std::memcpy(block, bytes.data() + c, 8);
+    DES_ecb_encrypt(&block, &block, &schedule, DES_ENCRYPT);
+    for (std::size_t i = 0; i < 8; ++i) {
+      hex[2 * (c + i)] = kDigits[block[i] >> 4];
+      hex[2 * (c + i) + 1] = kDigits[block[i] & 15];
+    }
+  }
+  return hex;
+}
+
+Text OpenSslDecryptFromHex(const Text& hex, const Text& key) {
+  DES_cblock keyBlock = {};
+  for (std::size_t i = 0; i < 8 && i < key.size(); ++i)
+    keyBlock[i] = static_cast<unsigned char>(key[i]);
+  DES_key_schedule schedule;
+  DES_set_key_unchecked(&keyBlock, &schedule);
+  auto digit = [](char16_t c) { return c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10; };
+  ByteArray bytes(hex.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<std::uint8_t>(digit(hex[2 * i]) * 16 + digit(hex[2 * i + 1]));
+  }
+  Text text;
+  text.reserve(bytes.size());
+  for (std::size_t c = 0; c < bytes.size(); c += 8) {
+    DES_cblock block;
+    std::memcpy(block, bytes.data() + c, 8);
+    DES_ecb_encrypt(&block, &block, &schedule, DES_DECRYPT);
+    for (const unsigned char b : block) {
+      if (b == 0) return text;
+      text += static_cast<char16_t>(b);
+    }
+  }
+  return text;
+}
+
+void EncryptOurs(benchmark::State& state) {
+  const Text plain = AsciiText(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::EncryptDes_StrToHex(plain, kKey));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void EncryptOpenSsl(benchmark::State& state) {
+  const Text plain = AsciiText(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(OpenSslEncryptToHex(plain, kKey));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void DecryptOurs(benchmark::State& state) {
+  const Text hex =
+      ansicrypt::EncryptDes_StrToHex(AsciiText(static_cast<std::size_t>(state.range(0))), kKey);
+  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::DecryptDes_HexToStr(hex, kKey));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void DecryptOpenSsl(benchmark::State& state) {
+  const Text hex = OpenSslEncryptToHex(AsciiText(static_cast<std::size_t>(state.range(0))), kKey);
+  for (auto _ : state) benchmark::DoNotOptimize(OpenSslDecryptFromHex(hex, kKey));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(EncryptOurs)->Name("des_text_encrypt/ansicrypt")->Arg(16)->Arg(4096);
+BENCHMARK(EncryptOpenSsl)->Name("des_text_encrypt/openssl")->Arg(16)->Arg(4096);
+BENCHMARK(DecryptOurs)->Name("des_text_decrypt/ansicrypt")->Arg(16)->Arg(4096);
+BENCHMARK(DecryptOpenSsl)->Name("des_text_decrypt/openssl")->Arg(16)->Arg(4096);
+
+// Code-page conversion of a mostly ASCII text (one non-ASCII character in 64), throughput in
+// UTF-16 input bytes for TextToAnsi and in ANSI input bytes for AnsiToText.
+constexpr std::size_t kConversionChars = 1 << 20;
+
+Text MostlyAscii(unsigned codePage) {
+  Text text = AsciiText(kConversionChars);
+  for (std::size_t i = 63; i < text.size(); i += 64)
+    text[i] = codePage == 936 ? u'\u4E2D' : u'\u00E9';
+  return text;
+}
+
+const char* IconvName(unsigned codePage) { return codePage == 936 ? "CP936" : "CP1252"; }
+
+void TextToAnsiOurs(benchmark::State& state) {
+  const auto codePage = static_cast<unsigned>(state.range(0));
+  ansicrypt::platform::SetAnsiCodePage(codePage);
+  const Text text = MostlyAscii(codePage);
+  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::platform::TextToAnsi(text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() * 2));
+  ansicrypt::platform::SetAnsiCodePage(1252);
+}
+
+void TextToAnsiIconv(benchmark::State& state) {
+  const auto codePage = static_cast<unsigned>(state.range(0));
+  const Text text = MostlyAscii(codePage);
+  iconv_t cd = iconv_open(IconvName(codePage), "UTF-16LE");
+  std::string out(text.size() * 2, '\0');
+  for (auto _ : state) {
+    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
+    std::size_t inLeft = text.size() * 2;
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    benchmark::DoNotOptimize(out.data());
+  }
+  iconv_close(cd);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() * 2));
+}
+
+void AnsiToTextOurs(benchmark::State& state) {
+  const auto codePage = static_cast<unsigned>(state.range(0));
+  ansicrypt::platform::SetAnsiCodePage(codePage);
+  const ByteArray bytes = ansicrypt::platform::TextToAnsi(MostlyAscii(codePage));
+  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::platform::AnsiToText(bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+  ansicrypt::platform::SetAnsiCodePage(1252);
+}
+
+void AnsiToTextIconv(benchmark::State& state) {
+  const auto codePage = static_cast<unsigned>(state.range(0));
+  ansicrypt::platform::SetAnsiCodePage(codePage);
+  ByteArray bytes = ansicrypt::platform::TextToAnsi(MostlyAscii(codePage));
+  ansicrypt::platform::SetAnsiCodePage(1252);
+  iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage));
+  std::u16string out(bytes.size(), u'\0');
+  for (auto _ : state) {
+    char* in = reinterpret_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* o = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size() * 2;
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    benchmark::DoNotOptimize(out.data());
+  }
+  iconv_close(cd);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+BENCHMARK(TextToAnsiOurs)->Name("text_to_ansi/ansicrypt")->Arg(1252)->Arg(936);
+BENCHMARK(TextToAnsiIconv)->Name("text_to_ansi/iconv")->Arg(1252)->Arg(936);
+BENCHMARK(AnsiToTextOurs)->Name("ansi_to_text/ansicrypt")->Arg(1252)->Arg(936);
+BENCHMARK(AnsiToTextIconv)->Name("ansi_to_text/iconv")->Arg(1252)->Arg(936);
+
+}  // namespace

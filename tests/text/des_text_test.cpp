@@ -1,0 +1,189 @@
+// The hexadecimal-text cipher operations.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "ansicrypt/common/hex_text.h"
+#include "ansicrypt/platform/code_page.h"
+#include "ansicrypt/text/des_text.h"
+#include "tests/support/code_page_scope.h"
+#include "tests/support/error_of.h"
+#include "tests/support/openssl_des.h"
+#include "tests/support/vector_file.h"
+
+namespace ansicrypt::test {
+namespace {
+
+std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+
+std::u16string AsciiHex(const ByteArray& bytes) { return Ascii(ToHex(bytes)); }
+
+// The expected hexadecimal text from OpenSSL: DES under the first 8 key bytes, zero-filled.
+std::u16string OpenSslHex(std::string_view plain, std::string_view key) {
+  return AsciiHex(OpenSslDes(KeyPart(ByteArray(key.begin(), key.end()), 0),
+                             ByteArray(plain.begin(), plain.end()), true));
+}
+
+TEST(EncryptDesStrToHex, MatchesOpenSsl) {
+  std::mt19937 rng(21);
+  for (int i = 0; i < 200; ++i) {
+    std::string plain(1 + rng() % 100, ' ');
+    for (auto& c : plain) c = static_cast<char>(32 + rng() % 95);
+    std::string key(rng() % 20, ' ');
+    for (auto& c : key) c = static_cast<char>(32 + rng() % 95);
+    EXPECT_EQ(EncryptDes_StrToHex(Ascii(plain), Ascii(key)), OpenSslHex(plain, key));
+  }
+}
+
+TEST(EncryptDesStrToHex, SixteenDigitsPerBlock) {
+  for (std::size_t n = 1; n <= 24; ++n) {
+    const Text hex = EncryptDes_StrToHex(Text(n, u'x'), u"key");
+    EXPECT_EQ(hex.size(), (n + 7) / 8 * 16) << n;
+    EXPECT_EQ(hex.find_first_not_of(u"0123456789ABCDEF"), Text::npos);
+  }
+}
+
+TEST(EncryptDesStrToHex, KeyTextRules) {
+  const Text plain = u"legacy data";
+  // Only the first 8 ANSI bytes count; a short key is zero-filled; parity bits are ignored.
+  EXPECT_EQ(EncryptDes_StrToHex(plain, u"12345678"), EncryptDes_StrToHex(plain, u"12345678tail"));
+  EXPECT_EQ(EncryptDes_StrToHex(plain, u"abc"),
+            OpenSslHex("legacy data", std::string("abc\0\0\0\0\0", 8)));
+  EXPECT_EQ(EncryptDes_StrToHex(plain, u""), OpenSslHex("legacy data", std::string(8, '\0')));
+  EXPECT_EQ(EncryptDes_StrToHex(plain, u"abcdefgh"), EncryptDes_StrToHex(plain, u"`bbdeggi"));
+  EXPECT_NE(EncryptDes_StrToHex(plain, u"abcdefgh"), EncryptDes_StrToHex(plain, u"abcdefgj"));
+}
+
+TEST(EncryptDesStrToHex, KeyCountsAnsiBytes) {
+  const CodePageScope scope(936);
+  // Four double-byte characters fill the 8 key bytes; the fifth is past them.
+  EXPECT_EQ(EncryptDes_StrToHex(u"x", u"\u4E2D\u6587\u4E2D\u6587"),
+            EncryptDes_StrToHex(u"x", u"\u4E2D\u6587\u4E2D\u6587\u4E2D"));
+  EXPECT_EQ(EncryptDes_StrToHex(u"x", u"\u4E2D"),
+            OpenSslHex("x", std::string("\xD6\xD0\0\0\0\0\0\0", 8)));
+}
+
+TEST(EncryptDesStrToHex, LengthLimits) {
+  EXPECT_EQ(ErrorOf([] { EncryptDes_StrToHex(u"", u"k"); }), errc::out_of_range);
+  EXPECT_EQ(EncryptDes_StrToHex(Text(32760, u'a'), u"k").size(), 65520U);
+  EXPECT_EQ(ErrorOf([] { EncryptDes_StrToHex(Text(32761, u'a'), u"k"); }), errc::overflow);
+  const CodePageScope scope(936);
+  EXPECT_EQ(ErrorOf([] { EncryptDes_StrToHex(Text(16381, u'\u4E2D'), u"k"); }), errc::overflow);
+}
+
+class RoundTrip : public testing::TestWithParam<unsigned> {};
+
+// Every text whose ANSI bytes hold no zero byte comes back exactly, whatever characters it has.
+TEST_P(RoundTrip, GivesTheTextBack) {
+  const CodePageScope scope(GetParam());
+  const std::u16string pool =
+      u"abcXYZ 019~\t\r\n\u00E9\u00FC\u20AC\u4E2D\u6587\u65E5\u672C\u3042\u00A0!\"#";
+  std::mt19937 rng(GetParam());
+  int checked = 0;
+  for (int i = 0; i < 300; ++i) {
+    std::u16string text(1 + rng() % 40, u' ');
+    for (auto& c : text) c = pool[rng() % pool.size()];
+    // Characters the code page lacks already come back as "?"; compare with the ANSI form.
+    const Text expected = platform::AnsiToText(platform::TextToAnsi(text));
+    const Text key = text.substr(0, rng() % 10);
+    EXPECT_EQ(DecryptDes_HexToStr(EncryptDes_StrToHex(text, key), key), expected);
+    checked += expected == text;
+  }
+  EXPECT_GT(checked, 0);  // some texts are representable as they stand
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, RoundTrip, testing::Values(1252, 936, 932, 65001));
+
+TEST(DecryptDesHexToStr, ControlCharactersAndAccentsSurvive) {
+  const Text text = u"tab\there\r\nna\u00EFve \u00E9t\u00E9";
+  EXPECT_EQ(DecryptDes_HexToStr(EncryptDes_StrToHex(text, u"k"), u"k"), text);
+}
+
+TEST(DecryptDesHexToStr, StopsAtTheFirstZeroByte) {
+  const Text text(u"before\0after", 12);
+  EXPECT_EQ(DecryptDes_HexToStr(EncryptDes_StrToHex(text, u"k"), u"k"), u"before");
+}
+
+TEST(DecryptDesHexToStr, LowercaseDigitsAreRead) {
+  Text hex = EncryptDes_StrToHex(u"Mixed Case", u"key");
+  for (auto& c : hex) c = (c >= u'A' && c <= u'F') ? static_cast<char16_t>(c + 32) : c;
+  EXPECT_EQ(DecryptDes_HexToStr(hex, u"key"), u"Mixed Case");
+}
+
+TEST(DecryptDesHexToStr, ShortTextsDecryptToNothing) {
+  const Text hex = EncryptDes_StrToHex(u"abcdefgh", u"k");
+  for (std::size_t n = 0; n <= 14; ++n) {
+    EXPECT_EQ(DecryptDes_HexToStr(hex.substr(0, n), u"k"), u"") << n;
+  }
+}
+
+TEST(DecryptDesHexToStr, OddLengthsFollowTheRoundingRule) {
+  const Text hex = EncryptDes_StrToHex(u"sixteen chars!!!", u"k");  // 32 digits, two blocks
+  // 17 digits read as the first 16: the seventeenth lands in the block that is not read.
+  EXPECT_EQ(DecryptDes_HexToStr(hex + u"F", u"k"), u"sixteen chars!!!");
+  EXPECT_EQ(DecryptDes_HexToStr(hex.substr(0, 17), u"k"), u"sixteen ");
+  // 15 digits make one block whose last byte is the value of the lone final digit.
+  const ByteArray key = KeyPart({'k'}, 0);
+  const ByteArray block = FromHex("0123456789ABCD0E");
+  const Text fifteen = Ascii(ToHex(OpenSslDes(key, block, true)).substr(0, 14)) + u"E";
+  const ByteArray cipher = FromHex(ToHex(OpenSslDes(key, block, true)).substr(0, 14) + "0E");
+  const ByteArray plain = OpenSslDes(key, cipher, false);
+  const auto zero = std::find(plain.begin(), plain.end(), 0);
+  ASSERT_NE(plain.begin(), zero);
+  EXPECT_EQ(DecryptDes_HexToStr(fifteen, u"k"),
+            platform::AnsiToText(ByteArray(plain.begin(), zero)));
+  // 31 digits make two blocks (N = 16).
+  EXPECT_EQ(DecryptDes_HexToStr(hex.substr(0, 31), u"k").substr(0, 8), u"sixteen ");
+}
+
+TEST(DecryptDesHexToStr, WrongKeyGivesOtherTextWithoutError) {
+  const Text hex = EncryptDes_StrToHex(u"the secret text", u"right");
+  Text result;
+  EXPECT_NO_THROW(result = DecryptDes_HexToStr(hex, u"wrong"));
+  EXPECT_NE(result, u"the secret text");
+}
+
+struct BadHex {
+  std::u16string_view head;
+  std::size_t zeros;  // digits "0" appended to the head
+  errc error;
+};
+
+void PrintTo(const BadHex& b, std::ostream* os) { *os << b.head.size() + b.zeros << " digits"; }
+
+class DecryptError : public testing::TestWithParam<BadHex> {};
+
+TEST_P(DecryptError, IsRaised) {
+  Text hex(GetParam().head);
+  hex.append(GetParam().zeros, u'0');
+  EXPECT_EQ(ErrorOf([&] { DecryptDes_HexToStr(hex, u"k"); }), GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecryptError,
+    testing::Values(BadHex{u"0123456789ABCDEG", 0, errc::type_mismatch},
+                    BadHex{u"0123456789ABCD E", 0, errc::type_mismatch},  // a blank inside a pair
+                    BadHex{u" 123456789ABCDEF", 0, errc::type_mismatch},
+                    BadHex{u"+1", 0, errc::type_mismatch},
+                    BadHex{u"0x1234", 0, errc::type_mismatch},
+                    BadHex{u"\u0661\u0662", 0, errc::type_mismatch},  // Arabic-Indic digits
+                    BadHex{u"123G5", 0, errc::type_mismatch},         // lone final digit read too
+                    BadHex{u"", 32767, errc::overflow}, BadHex{u"A", 39999, errc::overflow},
+                    BadHex{u"Z", 40000, errc::type_mismatch}));  // the bad pair comes first
+
+TEST(DecryptDesHexToStr, LongestTexts) {
+  EXPECT_NO_THROW(DecryptDes_HexToStr(std::u16string(32766, u'0'), u"k"));
+  const Text longest(16376, u'q');
+  EXPECT_EQ(DecryptDes_HexToStr(EncryptDes_StrToHex(longest, u"k"), u"k"), longest);
+  const Text hex = EncryptDes_StrToHex(Text(16377, u'q'), u"k");
+  EXPECT_EQ(hex.size(), 32768U);
+  EXPECT_EQ(ErrorOf([&] { DecryptDes_HexToStr(hex, u"k"); }), errc::overflow);
+}
+
+TEST(HexText, TwoUppercaseDigitsPerByte) {
+  EXPECT_EQ(HexText({0x00, 0x0A, 0xF0, 0xFF}), u"000AF0FF");
+  EXPECT_EQ(HexText({}), u"");
+}
+
+}  // namespace
+}  // namespace ansicrypt::test
