@@ -1,0 +1,190 @@
+// Base64 encoding and decoding, table-driven: two characters per look-up when encoding, one
+// 24-bit word per group of four characters when decoding.
+#include "ansicrypt/base64/base64.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "ansicrypt/base64/detail/base64_avx2.h"
+
+namespace ansicrypt::Base64 {
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::uint8_t kPad = '=';
+constexpr std::size_t kMaxLength =
+    std::numeric_limits<std::int32_t>::max();  // signed 32-bit counts
+constexpr std::uint8_t kHighestCode = 'z';     // the decoding table ends at "z"
+constexpr std::uint8_t kNotInAlphabet = 255;
+
+// kPairs[v] holds the two characters of the 12-bit value v, first character in the low byte.
+constexpr std::array<std::uint16_t, 4096> kPairs = [] {
+  std::array<std::uint16_t, 4096> pairs{};
+  for (unsigned v = 0; v < 4096; ++v) {
+    const auto high = static_cast<unsigned char>(kAlphabet[v >> 6]);
+    const auto low = static_cast<unsigned char>(kAlphabet[v & 63]);
+    // Stored in memory order, so that one 16-bit store writes both characters.
+    pairs[v] = static_cast<std::uint16_t>(
+        std::endian::native == std::endian::little ? high | (low << 8) : (high << 8) | low);
+  }
+  return pairs;
+}();
+
+// The 6-bit value of each character code, kNotInAlphabet for the others.
+constexpr std::array<std::uint8_t, 256> kValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  values.fill(kNotInAlphabet);
+  for (unsigned i = 0; i < 64; ++i)
+    values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+  return values;
+}();
+
+// kShifted[k][c]: the value of character c placed for position k of a group, within a 24-bit word;
+// bit 24 marks a character outside the alphabet.
+constexpr std::array<std::array<std::uint32_t, 256>, 4> kShifted = [] {
+  std::array<std::array<std::uint32_t, 256>, 4> shifted{};
+  for (unsigned k = 0; k < 4; ++k) {
+    for (unsigned c = 0; c < 256; ++c) {
+      shifted[k][c] =
+          kValues[c] == kNotInAlphabet ? (1U << 24) : std::uint32_t{kValues[c]} << (18 - 6 * k);
+    }
+  }
+  return shifted;
+}();
+
+std::uint8_t LookUp(std::uint8_t code) {
+  if (code == 0 || code > kHighestCode) throw Error(errc::out_of_range);  // no table entry
+  return kValues[code];
+}
+
+// Decodes one group with every test in the legacy order and returns its 24 bits. The last group
+// may end in one or two pad characters, whose bits read as zero.
+std::uint32_t DecodeGroupExactly(const std::uint8_t* g, bool last) {
+  const std::uint8_t s0 = LookUp(g[0]);
+  const std::uint8_t s1 = LookUp(g[1]);
+  if (s0 == kNotInAlphabet || s1 == kNotInAlphabet) throw Error(errc::overflow);
+  std::uint8_t s2 = LookUp(g[2]);
+  if (s2 == kNotInAlphabet) {
+    if (!(last && g[2] == kPad && g[3] == kPad)) throw Error(errc::overflow);
+    s2 = 0;
+  }
+  std::uint8_t s3 = LookUp(g[3]);
+  if (s3 == kNotInAlphabet) {
+    if (!(last && g[3] == kPad)) throw Error(errc::overflow);
+    s3 = 0;
+  }
+  return (std::uint32_t{s0} << 18) | (std::uint32_t{s1} << 12) | (std::uint32_t{s2} << 6) | s3;
+}
+
+void Store3(std::uint32_t word, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(word >> 16);
+  out[1] = static_cast<std::uint8_t>(word >> 8);
+  out[2] = static_cast<std::uint8_t>(word);
+}
+
+// Decodes n characters (a multiple of 4, at least 4) ending in `pads` pad characters into `o`.
+void DecodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o, std::size_t pads) {
+  const std::size_t lastGroup = n - 4;
+  // The vector loop writes 8 bytes past each block: keep it 12 characters short of the last group.
+  std::size_t i =
+      detail::HaveAvx2() && lastGroup > 12 ? detail::DecodeBlocksAvx2(in, lastGroup - 12, o) : 0;
+  o += i / 4 * 3;
+  for (; i < lastGroup; i += 4, o += 3) {
+    std::uint32_t word = kShifted[0][in[i]] | kShifted[1][in[i + 1]] | kShifted[2][in[i + 2]] |
+                         kShifted[3][in[i + 3]];
+    // A character outside the alphabet: find which test fails first, and raise its error.
+    if (word >> 24) word = DecodeGroupExactly(in + i, false);
+    Store3(word, o);
+  }
+  std::uint8_t last[3];
+  Store3(DecodeGroupExactly(in + lastGroup, true), last);
+  std::memcpy(o, last, 3 - pads);
+}
+
+}  // namespace
+
+void EncodeBase64(const ByteArray& data, ByteArray& out) {
+  if (&data == &out) {
+    ByteArray encoded;
+    EncodeBase64(data, encoded);
+    out = std::move(encoded);
+    return;
+  }
+  const std::size_t n = data.size();
+  const std::size_t groups = n / 3 + (n % 3 != 0 ? 1 : 0);
+  if (groups > kMaxLength / 4) {  // the length would not fit
+    out.clear();
+    throw Error(errc::overflow);
+  }
+  out.resize(groups * 4);
+  const std::uint8_t* in = data.data();
+  std::uint8_t* o = out.data();
+  std::size_t i = detail::HaveAvx2() ? detail::EncodeBlocksAvx2(in, n, o) : 0;
+  o += i / 3 * 4;
+  // Six bytes at a time: their 48 bits are four 12-bit halves of character pairs.
+  for (; i + 8 <= n; i += 6, o += 8) {
+    std::uint64_t v = 0;
+    for (std::size_t k = 0; k < 8; ++k) v = (v << 8) | in[i + k];
+    const std::uint16_t pairs[4] = {kPairs[(v >> 52) & 0xFFF], kPairs[(v >> 40) & 0xFFF],
+                                    kPairs[(v >> 28) & 0xFFF], kPairs[(v >> 16) & 0xFFF]};
+    std::memcpy(o, pairs, 8);
+  }
+  for (; i + 3 <= n; i += 3, o += 4) {
+    const std::uint32_t v =
+        (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+    const std::uint16_t pairs[2] = {kPairs[v >> 12], kPairs[v & 0xFFF]};
+    std::memcpy(o, pairs, 4);
+  }
+  if (n - i == 1) {
+    o[0] = static_cast<std::uint8_t>(kAlphabet[in[i] >> 2]);
+    o[1] = static_cast<std::uint8_t>(kAlphabet[(in[i] & 0x03) << 4]);
+    o[2] = o[3] = kPad;
+  } else if (n - i == 2) {
+    o[0] = static_cast<std::uint8_t>(kAlphabet[in[i] >> 2]);
+    o[1] = static_cast<std::uint8_t>(kAlphabet[((in[i] & 0x03) << 4) | (in[i + 1] >> 4)]);
+    o[2] = static_cast<std::uint8_t>(kAlphabet[(in[i + 1] & 0x0F) << 2]);
+    o[3] = kPad;
+  }
+}
+
+ByteArray EncodeBase64(const ByteArray& data) {
+  ByteArray out;
+  EncodeBase64(data, out);
+  return out;
+}
+
+void DecodeBase64(const ByteArray& base64, ByteArray& out) {
+  if (&base64 == &out) {
+    ByteArray decoded;
+    DecodeBase64(base64, decoded);
+    out = std::move(decoded);
+    return;
+  }
+  const std::size_t n = base64.size();
+  out.clear();  // also what an error leaves: no partial result
+  if (n > kMaxLength) throw Error(errc::overflow);
+  if (n % 4 != 0) throw Error(errc::invalid_argument);
+  if (n == 0) return;
+  const std::uint8_t* in = base64.data();
+  // Pad characters at the very end shorten the result; the size is known before decoding.
+  const std::size_t pads = in[n - 1] != kPad ? 0 : (in[n - 2] == kPad ? 2 : 1);
+  out.resize(n / 4 * 3 - pads);  // keeps the storage of earlier calls
+  try {
+    DecodeInto(in, n, out.data(), pads);
+  } catch (...) {
+    out.clear();
+    throw;
+  }
+}
+
+ByteArray DecodeBase64(const ByteArray& base64) {
+  ByteArray out;
+  DecodeBase64(base64, out);
+  return out;
+}
+
+}  // namespace ansicrypt::Base64

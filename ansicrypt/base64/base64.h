@@ -1,0 +1,30 @@
+// Base64 between byte arrays: the RFC 4648 alphabet with "=" pad characters and no line breaks.
+#pragma once
+
+#include "ansicrypt/common/error.h"
+#include "ansicrypt/common/types.h"
+
+namespace ansicrypt::Base64 {
+
+// The Base64 text of `data` as ASCII codes: 4 * ceil(n / 3) characters, padded with "=".
+// Errors: errc::overflow when the result would pass 2,147,483,647 characters.
+//   EncodeBase64({'M', 'a'}) == ByteArray{'T', 'W', 'E', '='}
+ByteArray EncodeBase64(const ByteArray& data);
+
+// The bytes that Base64 text (ASCII codes) stands for. A final "=" or "==" shortens the result by
+// one or two bytes, so DecodeBase64(EncodeBase64(x)) == x. The unused low bits of the last
+// character before the pad are not checked. White space is not skipped.
+// Errors, for the first group of four characters that fails, tested in this order (look up c0 and
+// c1, test c0 and c1, then c2, then c3): errc::out_of_range for a code of 0 or above 122 ("z"),
+// errc::overflow for any other character outside the alphabet, "=" included unless it is the
+// input's last character or its last two. errc::invalid_argument for a length that is not a
+// multiple of 4; errc::overflow for more than 2,147,483,647 bytes. The empty input gives no bytes.
+//   DecodeBase64({'Z', 'm', '8', '='}) == ByteArray{'f', 'o'}
+ByteArray DecodeBase64(const ByteArray& base64);
+
+// The same into `out`, whose storage is reused: for callers that convert many pieces, such as a
+// stream in chunks. On error `out` is left empty.
+void EncodeBase64(const ByteArray& data, ByteArray& out);
+void DecodeBase64(const ByteArray& base64, ByteArray& out);
+
+}  // namespace ansicrypt::Base64
