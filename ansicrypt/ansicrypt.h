@@ -6,6 +6,8 @@
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/common/types.h"
+#include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
+#include "ansicrypt/platform/input_file.h"
 #include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"

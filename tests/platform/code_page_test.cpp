@@ -75,6 +75,18 @@ INSTANTIATE_TEST_SUITE_P(
                     Lossy{936, std::u16string{char16_t{0xD800}}, "3F"},
                     Lossy{65001, std::u16string{u'x', char16_t{0xDFFF}}, "783F"}));
 
+TEST(CodePage, LongAsciiRunsAroundOtherCharacters) {
+  // Runs longer than 16 units take the bulk path; the pair and the accent interrupt it.
+  const std::u16string text = std::u16string(37, u'a') + u"\U0001F600" + std::u16string(20, u'b') +
+                              u"\u00E9" + std::u16string(40, u'c');
+  ByteArray want(37, 'a');
+  want.push_back('?');
+  want.insert(want.end(), 20, 'b');
+  want.push_back(0xE9);
+  want.insert(want.end(), 40, 'c');
+  EXPECT_EQ(TextToAnsi(text), want);
+}
+
 // Undecodable bytes become U+FFFD for their first byte and decoding goes on.
 TEST(CodePage, InvalidMultiByteSequencesGiveReplacementCharacter) {
   {

@@ -3,6 +3,10 @@
 
 #include <cerrno>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/detail/iconv_codec.h"
 
@@ -28,6 +32,31 @@ char16_t DecodeOneByte(iconv_t cd, std::uint8_t byte) {
   return converted && units == 1 ? out[0] : static_cast<char16_t>(byte);
 }
 
+// Copies the leading ASCII units of `text` (n units) to `out` as bytes, 16 at a time, and returns
+// how many it copied (a multiple of 16; the rest is left to the caller).
+std::size_t NarrowAscii(const char16_t* text, std::size_t n, std::uint8_t* out) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+    // Any unit of 0x80 or more has a bit set outside the low seven.
+    const __m128i beyond =
+        _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())) != 0xFFFF) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+  }
+#else
+  for (; i + 16 <= n; i += 16) {
+    char16_t any = 0;
+    for (std::size_t k = 0; k < 16; ++k) any |= text[i + k];
+    if (any >= 0x80) break;
+    for (std::size_t k = 0; k < 16; ++k) out[i + k] = static_cast<std::uint8_t>(text[i + k]);
+  }
+#endif
+  return i;
+}
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -51,15 +80,9 @@ ByteArray SingleByteCodec::Encode(std::u16string_view text) const {
   while (i < text.size()) {
     // Runs of ASCII, the bulk of most texts, are narrowed 16 units at a time.
     if (keepsAscii_) {
-      while (i + 16 <= text.size()) {
-        char16_t any = 0;
-        for (std::size_t k = 0; k < 16; ++k) any |= text[i + k];
-        if (any >= 0x80) break;
-        for (std::size_t k = 0; k < 16; ++k)
-          bytes[out + k] = static_cast<std::uint8_t>(text[i + k]);
-        i += 16;
-        out += 16;
-      }
+      const std::size_t copied = NarrowAscii(text.data() + i, text.size() - i, bytes.data() + out);
+      i += copied;
+      out += copied;
       if (i == text.size()) break;
     }
     const char16_t c = text[i++];

@@ -1,0 +1,114 @@
+// class clsMD5: the engine's bookkeeping, the text and file digests and the register texts.
+#include "ansicrypt/digest/md5.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "ansicrypt/common/hex_text.h"
+#include "ansicrypt/digest/detail/md5_compress.h"
+#include "ansicrypt/platform/code_page.h"
+#include "ansicrypt/platform/input_file.h"
+
+namespace ansicrypt {
+namespace {
+
+Text RegisterText(std::uint32_t word) {
+  const std::string digits = std::to_string(static_cast<std::int32_t>(word));
+  return Text(digits.begin(), digits.end());
+}
+
+constexpr std::size_t kFileBufferBytes = 64 * 1024;
+
+}  // namespace
+
+Text clsMD5::RegisterA() const { return RegisterText(DigestState[0]); }
+Text clsMD5::RegisterB() const { return RegisterText(DigestState[1]); }
+Text clsMD5::RegisterC() const { return RegisterText(DigestState[2]); }
+Text clsMD5::RegisterD() const { return RegisterText(DigestState[3]); }
+
+void clsMD5::ResetState() {
+  ByteCount = 0;
+  DigestState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};  // RFC 1321 section 3.3
+}
+
+void clsMD5::AbsorbBytes(std::int32_t n, const ByteArray& source) {
+  if (n > static_cast<std::int32_t>(kMaxTextBytes)) throw Error(errc::overflow);
+  if (n < 0 || static_cast<std::size_t>(n) > source.size()) throw Error(errc::out_of_range);
+  Absorb(source.data(), static_cast<std::size_t>(n));
+}
+
+void clsMD5::Absorb(const std::uint8_t* data, std::size_t n) {
+  const std::size_t index = static_cast<std::size_t>(ByteCount) % 64;
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - ByteCount)) {
+    throw Error(errc::overflow);  // the count is a signed 32-bit integer
+  }
+  if (n == 0) return;  // an empty source may have no storage at all
+  ByteCount += static_cast<std::int32_t>(n);
+  std::size_t i = 0;
+  if (index > 0) {
+    const std::size_t room = 64 - index;
+    if (n < room) {
+      std::memcpy(BlockBuffer.data() + index, data, n);
+      return;
+    }
+    std::memcpy(BlockBuffer.data() + index, data, room);
+    detail::Md5Compress(DigestState, BlockBuffer.data(), 1);
+    i = room;
+  }
+  // Whole blocks are compressed where they lie; only a tail is buffered.
+  const std::size_t blocks = (n - i) / 64;
+  detail::Md5Compress(DigestState, data + i, blocks);
+  i += blocks * 64;
+  if (i < n) std::memcpy(BlockBuffer.data(), data + i, n - i);
+}
+
+void clsMD5::FinishDigest() {
+  if (ByteCount >= kMaxFileBytes) throw Error(errc::overflow);  // ByteCount * 8 would overflow
+  const std::uint32_t bits = static_cast<std::uint32_t>(ByteCount) * 8;
+  std::uint8_t padSource[72] = {0x80};
+  const std::size_t used = static_cast<std::size_t>(ByteCount) % 64;
+  const std::size_t padLength = used < 56 ? 56 - used : 120 - used;
+  for (std::size_t k = 0; k < 4; ++k)
+    padSource[padLength + k] = static_cast<std::uint8_t>(bits >> (8 * k));
+  Absorb(padSource, padLength + 8);  // the pad, then the 64-bit length (its high half is zero)
+}
+
+Text clsMD5::DigestToHex() const {
+  ByteArray digest(16);
+  for (std::size_t w = 0; w < 4; ++w) {
+    for (std::size_t k = 0; k < 4; ++k)
+      digest[4 * w + k] = static_cast<std::uint8_t>(DigestState[w] >> (8 * k));
+  }
+  return HexText(digest);
+}
+
+Text clsMD5::Md5_String_Calc(const Text& SourceString) {
+  ResetState();
+  const ByteArray bytes = platform::TextToAnsi(SourceString);
+  if (bytes.size() > kMaxTextBytes) throw Error(errc::overflow);
+  AbsorbBytes(static_cast<std::int32_t>(bytes.size()), bytes);
+  FinishDigest();
+  return DigestToHex();
+}
+
+Text clsMD5::Md5_File_Calc(const Text& InFile) {
+  try {
+    platform::InputFile file(InFile);
+    ResetState();
+    const auto buffer = std::make_unique<std::uint8_t[]>(kFileBufferBytes);
+    while (const std::size_t n = file.Read(buffer.get(), kFileBufferBytes)) {
+      Absorb(buffer.get(), n);
+      // The digest of a file this long can only fail; there is no need to read the rest.
+      if (ByteCount >= kMaxFileBytes) return Text();
+    }
+    FinishDigest();
+    return DigestToHex();
+  } catch (...) {
+    return Text();  // the caller tells failure by the empty text
+  }
+}
+
+}  // namespace ansicrypt

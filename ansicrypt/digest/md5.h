@@ -1,0 +1,60 @@
+// class clsMD5: MD5 digests (RFC 1321) of texts and files as 32 uppercase hexadecimal digits.
+//
+// MD5 is broken for new designs; this class exists to check and produce legacy digests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "ansicrypt/common/error.h"
+#include "ansicrypt/common/types.h"
+
+namespace ansicrypt {
+namespace test {
+struct Md5EngineAccess;
+}
+
+class clsMD5 {
+ public:
+  // Largest text digest, in ANSI bytes: the legacy engine counts one absorb in 16 bits.
+  static constexpr std::size_t kMaxTextBytes = 32767;
+  // Files must be shorter than this: the bit length is computed in a signed 32-bit integer.
+  static constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 28;
+
+  // Each state word of the last digest (or of a new object: 0) as signed decimal text, as the
+  // legacy program showed it: a word with its top bit set reads as a negative number.
+  //   after Md5_String_Calc(u""): RegisterA() == u"-645128748"
+  Text RegisterA() const;
+  Text RegisterB() const;
+  Text RegisterC() const;
+  Text RegisterD() const;
+
+  // The MD5 digest of the text's bytes in the ANSI code page, as 32 uppercase hexadecimal digits.
+  // Errors: errc::overflow for more than 32,767 ANSI bytes.
+  //   clsMD5().Md5_String_Calc(u"abc") == u"900150983CD24FB0D6963F7D28E17F72"
+  Text Md5_String_Calc(const Text& SourceString);
+
+  // The MD5 digest of the named file's content, or the empty text when it cannot be digested: no
+  // such file, a directory, no permission, a read error, or 2^28 bytes (256 MiB) or more. Never
+  // throws. The file is only read, in a fixed buffer, and closed before the call returns.
+  Text Md5_File_Calc(const Text& InFile);
+
+ private:
+  friend struct test::Md5EngineAccess;
+
+  void ResetState();
+  // Feeds source bytes 0..n-1. errc::overflow for n above 32,767; errc::out_of_range when the
+  // source holds fewer than n bytes.
+  void AbsorbBytes(std::int32_t n, const ByteArray& source);
+  void Absorb(const std::uint8_t* data, std::size_t n);
+  // Pads, appends the bit length and leaves the digest in DigestState. errc::overflow at 2^28
+  // bytes or more, before anything is absorbed.
+  void FinishDigest();
+  Text DigestToHex() const;
+
+  std::array<std::uint32_t, 4> DigestState{};  // A, B, C, D
+  std::int32_t ByteCount = 0;                  // bytes absorbed since the reset
+  std::array<std::uint8_t, 64> BlockBuffer{};  // the block being filled
+};
+
+}  // namespace ansicrypt

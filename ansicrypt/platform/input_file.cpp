@@ -1,0 +1,84 @@
+// File reading by name with POSIX calls.
+#include "ansicrypt/platform/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "ansicrypt/common/error.h"
+
+namespace ansicrypt::platform {
+namespace {
+
+[[noreturn]] void ThrowErrno(int error, const char* what) {
+  throw std::system_error(error, std::generic_category(), what);
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string NativePath(const Text& name) {
+  if (name.empty()) throw Error(errc::invalid_argument);
+  std::string path;
+  path.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    // U+0000 would end the name early and open another file.
+    if (c == 0) throw Error(errc::invalid_argument);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+        name[i + 1] <= 0xDFFF) {
+      AppendUtf8(path, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (char32_t{name[i + 1]} - 0xDC00));
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      throw Error(errc::invalid_argument);
+    } else {
+      AppendUtf8(path, c);
+    }
+  }
+  return path;
+}
+
+InputFile::InputFile(const Text& name) : fd_(-1) {
+  const std::string path = NativePath(name);
+  // Only an existing file is opened: O_CREAT is never given.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) ThrowErrno(errno, "open");
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+    ::close(fd_);
+    ThrowErrno(error, "open");
+  }
+  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+InputFile::~InputFile() { ::close(fd_); }
+
+std::size_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
+  while (true) {
+    const ssize_t n = ::read(fd_, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) ThrowErrno(errno, "read");
+  }
+}
+
+}  // namespace ansicrypt::platform

@@ -1,0 +1,162 @@
+// clsMD5 on texts and on the engine: published vectors, OpenSSL, splits, registers and limits.
+#include <gtest/gtest.h>
+#include <openssl/md5.h>
+
+#include <random>
+
+#include "ansicrypt/digest/md5.h"
+#include "ansicrypt/platform/code_page.h"
+#include "tests/support/code_page_scope.h"
+#include "tests/support/error_of.h"
+#include "tests/support/vector_file.h"
+
+namespace ansicrypt::test {
+
+// Reaches the engine steps that the public digests run in one go.
+struct Md5EngineAccess {
+  static void Reset(clsMD5& md5) { md5.ResetState(); }
+  static void Absorb(clsMD5& md5, std::int32_t n, const ByteArray& source) {
+    md5.AbsorbBytes(n, source);
+  }
+  static void Finish(clsMD5& md5) { md5.FinishDigest(); }
+  static Text Hex(const clsMD5& md5) { return md5.DigestToHex(); }
+};
+
+namespace {
+
+std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+
+std::u16string OpenSslMd5(const ByteArray& bytes) {
+  unsigned char digest[MD5_DIGEST_LENGTH];
+  MD5(bytes.data(), bytes.size(), digest);
+  return Ascii(ToHex(ByteArray(digest, digest + MD5_DIGEST_LENGTH)));
+}
+
+// Under code page 1252 every byte is one character and comes back as itself, so a text made from
+// bytes is digested over exactly those bytes.
+Text TextOfBytes(const ByteArray& bytes) { return platform::AnsiToText(bytes); }
+
+TEST(Md5Vectors, BotanFile) {
+  clsMD5 md5;
+  int count = 0;
+  for (const auto& r : ReadVectorFile("botan-md5.vec")) {
+    SCOPED_TRACE(r.file + ":" + std::to_string(r.line));
+    std::string want = r.at("Out");
+    for (auto& c : want) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(md5.Md5_String_Calc(TextOfBytes(FromHex(r.at("In")))), Ascii(want));
+    ++count;
+  }
+  EXPECT_EQ(count, 78);
+}
+
+TEST(Md5Vectors, Rfc1321Suite) {
+  clsMD5 md5;
+  int count = 0;
+  for (const auto& r : ReadVectorFile("pyca-rfc-1321.txt")) {
+    ByteArray message = FromHex(r.at("Msg"));
+    message.resize(std::stoul(r.at("Len")) / 8);  // Len is in bits; "00" stands for no message
+    std::string want = r.at("MD");
+    for (auto& c : want) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(md5.Md5_String_Calc(TextOfBytes(message)), Ascii(want));
+    ++count;
+  }
+  EXPECT_EQ(count, 7);
+}
+
+TEST(Md5String, EveryLengthUpTo200AndRandomLongerOnesMatchOpenSsl) {
+  std::mt19937 rng(51);
+  clsMD5 md5;
+  for (std::size_t n = 0; n < 230; ++n) {
+    const std::size_t length = n < 200 ? n : 200 + rng() % 32000;
+    ByteArray bytes(length);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    const Text digest = md5.Md5_String_Calc(TextOfBytes(bytes));
+    EXPECT_EQ(digest, OpenSslMd5(bytes)) << length;
+    EXPECT_EQ(digest.size(), 32U);
+  }
+}
+
+TEST(Md5String, EmptyTextAndRegisters) {
+  clsMD5 md5;
+  EXPECT_EQ(md5.RegisterA(), u"0");
+  EXPECT_EQ(md5.RegisterD(), u"0");
+  EXPECT_EQ(md5.Md5_String_Calc(u""), u"D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(md5.RegisterA(), u"-645128748");
+  EXPECT_EQ(md5.RegisterB(), u"78774415");
+  EXPECT_EQ(md5.RegisterC(), u"-1744207639");
+  EXPECT_EQ(md5.RegisterD(), u"2118318316");
+  EXPECT_EQ(md5.Md5_String_Calc(u"abc"), u"900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(Md5String, DigestsTheAnsiBytes) {
+  const CodePageScope scope(936);
+  clsMD5 md5;
+  const Text text = u"\u4E2D\u6587";
+  EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5({0xD6, 0xD0, 0xCE, 0xC4}));
+  EXPECT_NE(md5.Md5_String_Calc(text), OpenSslMd5({0xE4, 0xB8, 0xAD, 0xE6, 0x96, 0x87}));  // UTF-8
+  EXPECT_NE(md5.Md5_String_Calc(text), OpenSslMd5({0x2D, 0x4E, 0x87, 0x65}));  // UTF-16LE
+  // 16,383 double-byte characters are 32,766 bytes; one more passes the limit.
+  EXPECT_EQ(md5.Md5_String_Calc(Text(16383, u'\u4E2D')).size(), 32U);
+  EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(Text(16384, u'\u4E2D')); }), errc::overflow);
+}
+
+TEST(Md5String, LengthLimit) {
+  clsMD5 md5;
+  EXPECT_EQ(md5.Md5_String_Calc(Text(32767, u'x')), OpenSslMd5(ByteArray(32767, 'x')));
+  EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(Text(32768, u'x')); }), errc::overflow);
+  // A failed digest does not spoil the next one.
+  EXPECT_EQ(md5.Md5_String_Calc(u"abc"), u"900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(Md5Engine, AnySplitGivesTheSameDigest) {
+  std::mt19937 rng(52);
+  ByteArray message(100000);
+  for (auto& b : message) b = static_cast<std::uint8_t>(rng());
+  const Text want = OpenSslMd5(message);
+  for (int trial = 0; trial < 50; ++trial) {
+    clsMD5 md5;
+    Md5EngineAccess::Reset(md5);
+    for (std::size_t at = 0; at < message.size();) {
+      const std::size_t piece =
+          std::min<std::size_t>(message.size() - at, rng() % (trial < 25 ? 130 : 32768));
+      Md5EngineAccess::Absorb(md5, static_cast<std::int32_t>(piece),
+                              ByteArray(message.begin() + static_cast<std::ptrdiff_t>(at),
+                                        message.begin() + static_cast<std::ptrdiff_t>(at + piece)));
+      at += piece;
+    }
+    Md5EngineAccess::Finish(md5);
+    EXPECT_EQ(Md5EngineAccess::Hex(md5), want);
+  }
+}
+
+TEST(Md5Engine, AbsorbLimits) {
+  clsMD5 md5;
+  Md5EngineAccess::Reset(md5);
+  EXPECT_NO_THROW(Md5EngineAccess::Absorb(md5, 32767, ByteArray(32767)));
+  EXPECT_EQ(ErrorOf([&] { Md5EngineAccess::Absorb(md5, 32768, ByteArray(32768)); }),
+            errc::overflow);
+  EXPECT_EQ(ErrorOf([&] { Md5EngineAccess::Absorb(md5, 10, ByteArray(9)); }), errc::out_of_range);
+  // Right after a reset the words are RFC 1321's initial values, read as signed integers.
+  Md5EngineAccess::Reset(md5);
+  EXPECT_EQ(md5.RegisterA(), u"1732584193");
+  EXPECT_EQ(md5.RegisterB(), u"-271733879");
+  EXPECT_EQ(md5.RegisterC(), u"-1732584194");
+  EXPECT_EQ(md5.RegisterD(), u"271733878");
+}
+
+TEST(Md5EngineLarge, FinishingAt2To28BytesOverflows) {
+  clsMD5 md5;
+  Md5EngineAccess::Reset(md5);
+  const ByteArray chunk(32767, 0);
+  std::int64_t total = 0;
+  while (total + 32767 < clsMD5::kMaxFileBytes) {
+    Md5EngineAccess::Absorb(md5, 32767, chunk);
+    total += 32767;
+  }
+  const auto rest = static_cast<std::int32_t>(clsMD5::kMaxFileBytes - total);
+  Md5EngineAccess::Absorb(md5, rest, chunk);
+  EXPECT_EQ(ErrorOf([&] { Md5EngineAccess::Finish(md5); }), errc::overflow);
+}
+
+}  // namespace
+}  // namespace ansicrypt::test
