@@ -23,14 +23,21 @@ Text AsciiText(std::size_t n) {
   return text;
 }
 
+// The schedule of the first 8 characters of an ASCII key, zero-filled.
+DES_key_schedule OpenSslSchedule(const Text& key) {
+  DES_cblock keyBlock = {};
+  for (std::size_t i = 0; i < 8 && i < key.size(); ++i) {
+    keyBlock[i] = static_cast<unsigned char>(key[i]);
+  }
+  DES_key_schedule schedule;
+  DES_set_key_unchecked(&keyBlock, &schedule);
+  return schedule;
+}
+
 // What a caller would write with OpenSSL: narrow the ASCII text, key schedule, DES per block,
 // hexadecimal digits by hand.
 Text OpenSslEncryptToHex(const Text& plain, const Text& key) {
-  DES_cblock keyBlock = {};
-  for (std::size_t i = 0; i < 8 && i < key.size(); ++i)
-    keyBlock[i] = static_cast<unsigned char>(key[i]);
-  DES_key_schedule schedule;
-  DES_set_key_unchecked(&keyBlock, &schedule);
+  DES_key_schedule schedule = OpenSslSchedule(key);
   ByteArray bytes((plain.size() + 7) / 8 * 8, 0);
   for (std::size_t i = 0; i < plain.size(); ++i) bytes[i] = static_cast<std::uint8_t>(plain[i]);
   static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
@@ -48,11 +55,7 @@ Text OpenSslEncryptToHex(const Text& plain, const Text& key) {
 }
 
 Text OpenSslDecryptFromHex(const Text& hex, const Text& key) {
-  DES_cblock keyBlock = {};
-  for (std::size_t i = 0; i < 8 && i < key.size(); ++i)
-    keyBlock[i] = static_cast<unsigned char>(key[i]);
-  DES_key_schedule schedule;
-  DES_set_key_unchecked(&keyBlock, &schedule);
+  DES_key_schedule schedule = OpenSslSchedule(key);
   auto digit = [](char16_t c) { return c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10; };
   ByteArray bytes(hex.size() / 2);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
