@@ -6,6 +6,7 @@
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/common/types.h"
+#include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
 #include "ansicrypt/platform/input_file.h"

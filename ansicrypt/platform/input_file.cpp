@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "ansicrypt/common/error.h"
+#include "ansicrypt/common/utf8.h"
 
 namespace ansicrypt::platform {
 namespace {
@@ -16,45 +17,19 @@ namespace {
   throw std::system_error(error, std::generic_category(), what);
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string NativePath(const Text& name) {
   if (name.empty()) throw Error(errc::invalid_argument);
-  std::string path;
-  path.reserve(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
-    // U+0000 would end the name early and open another file.
-    if (c == 0) throw Error(errc::invalid_argument);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-        name[i + 1] <= 0xDFFF) {
-      AppendUtf8(path, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (char32_t{name[i + 1]} - 0xDC00));
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      throw Error(errc::invalid_argument);
-    } else {
-      AppendUtf8(path, c);
-    }
+    // U+0000 would end the name early and open another file; a lone surrogate has no UTF-8 form.
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                      name[i + 1] <= 0xDFFF;
+    if (c == 0 || (!pair && c >= 0xD800 && c <= 0xDFFF)) throw Error(errc::invalid_argument);
+    if (pair) ++i;
   }
-  return path;
+  return TextToUtf8(name);
 }
 
 InputFile::InputFile(const Text& name) : fd_(-1) {
