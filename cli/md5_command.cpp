@@ -5,7 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -119,24 +118,26 @@ int DigestFileList(const Md5Options& options) {
 int CheckList(const Md5Options& options) {
   Input list(options.checkList);
   std::istringstream lines(list.ReadAll());
-  static const std::regex kLine(R"(^([0-9A-Fa-f]{32}) [ *](.+?)\r?$)");
   std::vector<std::string> names;
   std::vector<std::string> expected;
   int status = 0;
   std::size_t lineNumber = 0;
   for (std::string line; std::getline(lines, line);) {
     ++lineNumber;
-    std::smatch match;
-    if (!std::regex_match(line, match, kLine)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const bool wellFormed = line.size() > 34 &&
+                            line.find_first_not_of("0123456789abcdefABCDEF") == 32 &&
+                            line[32] == ' ' && (line[33] == ' ' || line[33] == '*');
+    if (!wellFormed) {
       std::cerr << "ansicrypt: " << (IsStandardStream(options.checkList) ? "-" : options.checkList)
                 << ":" << lineNumber << ": improperly formatted line\n";
       status = 1;
       continue;
     }
-    std::string digest = match[1];
+    std::string digest = line.substr(0, 32);
     for (auto& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     expected.push_back(digest);
-    names.push_back(match[2]);
+    names.push_back(line.substr(34));
   }
   Output out("-");
   DigestFiles(names, options.jobs, false, [&](std::size_t i, const Digest& digest) {
