@@ -1,0 +1,47 @@
+// Splits a fuzzer's input into the pieces a target needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ansicrypt/common/types.h"
+
+namespace ansicrypt::fuzz {
+
+// Reads from the front of the fuzzer's data; a read past its end gives zeros or nothing.
+class FuzzInput {
+ public:
+  FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  std::uint8_t Byte() { return size_ > 0 ? (--size_, *data_++) : 0; }
+
+  ByteArray Bytes(std::size_t n) {
+    n = n < size_ ? n : size_;
+    ByteArray bytes(data_, data_ + n);
+    data_ += n;
+    size_ -= n;
+    return bytes;
+  }
+
+  ByteArray Rest() { return Bytes(size_); }
+
+  // The rest as UTF-16 code units, two bytes each (an odd last byte is dropped).
+  Text RestAsText() {
+    Text text;
+    while (size_ >= 2) text += static_cast<char16_t>(Byte() | (Byte() << 8));
+    return text;
+  }
+
+  // One of the supported code pages.
+  unsigned CodePage() {
+    static constexpr unsigned kPages[] = {1252, 936, 932, 65001, 1251, 949, 950, 874, 1255, 1258};
+    return kPages[Byte() % (sizeof kPages / sizeof kPages[0])];
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+}  // namespace ansicrypt::fuzz

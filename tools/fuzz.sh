@@ -1,0 +1,32 @@
+#!/bin/sh
+# Builds the libFuzzer targets and runs each for SECONDS (default 30), two at a time, from a copy
+# of its seed corpus in fuzz/corpus. Usage: sh tools/fuzz.sh [SECONDS]
+set -eu
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is missing (apt-get install clang)"; exit 1; }
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+run() {
+  mkdir -p "$work/$1"
+  cp fuzz/corpus/"$1"/* "$work/$1/"
+  if build/fuzz/fuzz/"$1"_fuzzer -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="$work/$1-" "$work/$1" > "$work/$1.log" 2>&1; then
+    echo "fuzz $1: $(grep -o 'stat::number_of_executed_units: [0-9]*' "$work/$1.log" | grep -o '[0-9]*$') runs, no finding"
+  else
+    echo "fuzz $1: FAILED"; tail -n 40 "$work/$1.log"; return 1
+  fi
+}
+status=0
+set -- code_page decode_base64 decode_base64_text decrypt_hex des_differential md5_splits
+while [ $# -gt 0 ]; do
+  run "$1" & first=$!
+  second=""
+  if [ $# -gt 1 ]; then run "$2" & second=$!; fi
+  wait $first || status=1
+  [ -z "$second" ] || wait $second || status=1
+  shift; [ $# -gt 0 ] && shift
+done
+exit $status
