@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs what is missing, builds the tool, runs its self-test and shows each service once.
+set -eu
+cd "$(dirname "$0")/.."
+sh tools/deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release
+export PATH="$PWD/build/release/cli:$PATH"
+show() { printf '\n$ %s\n' "$1"; sh -c "$1"; }
+show 'ansicrypt selftest'
+show 'ansicrypt encrypt --key "my key" "Legacy data"'
+show 'ansicrypt decrypt --key "my key" 0BF0E4FF5734797215E9255C29882BB1'
+show 'ansicrypt --codepage 936 encrypt --key 密钥 "中文密文"'
+show 'ansicrypt md5 --text abc --registers'
+show 'printf "hello\n" | ansicrypt md5'
+show 'printf Man | ansicrypt base64; echo'
+show 'printf TWFu | ansicrypt base64 -d; echo'
+show 'printf 中文 | ansicrypt --codepage 936 base64 --text; echo'
+show 'printf "Now is the time for all " | ansicrypt des -e --key 0123456789ABCDEF | od -An -tx1'
