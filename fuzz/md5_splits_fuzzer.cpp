@@ -7,17 +7,7 @@
 #include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/digest/md5.h"
 #include "fuzz/fuzz_input.h"
-
-namespace ansicrypt::test {
-
-struct Md5EngineAccess {
-  static void Reset(clsMD5& md5) { md5.ResetState(); }
-  static void Absorb(clsMD5& md5, std::int32_t n, const ByteArray& source) { md5.AbsorbBytes(n, source); }
-  static void Finish(clsMD5& md5) { md5.FinishDigest(); }
-  static Text Hex(const clsMD5& md5) { return md5.DigestToHex(); }
-};
-
-}  // namespace ansicrypt::test
+#include "tests/support/md5_engine_access.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ansicrypt;

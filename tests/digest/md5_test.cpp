@@ -8,19 +8,10 @@
 #include "ansicrypt/platform/code_page.h"
 #include "tests/support/code_page_scope.h"
 #include "tests/support/error_of.h"
+#include "tests/support/md5_engine_access.h"
 #include "tests/support/vector_file.h"
 
 namespace ansicrypt::test {
-
-// Reaches the engine steps that the public digests run in one go.
-struct Md5EngineAccess {
-  static void Reset(clsMD5& md5) { md5.ResetState(); }
-  static void Absorb(clsMD5& md5, std::int32_t n, const ByteArray& source) {
-    md5.AbsorbBytes(n, source);
-  }
-  static void Finish(clsMD5& md5) { md5.FinishDigest(); }
-  static Text Hex(const clsMD5& md5) { return md5.DigestToHex(); }
-};
 
 namespace {
 
