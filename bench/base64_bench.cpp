@@ -63,6 +63,7 @@ void DecodeOpenSsl(benchmark::State& state) {
 void EncodeIntoOurs(benchmark::State& state) {
   const ByteArray data = RandomBytes(static_cast<std::size_t>(state.range(0)));
   ByteArray out;
+  ansicrypt::Base64::EncodeBase64(data, out);  // the buffer's first use pays its page faults
   for (auto _ : state) {
     ansicrypt::Base64::EncodeBase64(data, out);
     benchmark::DoNotOptimize(out.data());
@@ -85,6 +86,7 @@ void DecodeIntoOurs(benchmark::State& state) {
   const ByteArray text =
       ansicrypt::Base64::EncodeBase64(RandomBytes(static_cast<std::size_t>(state.range(0))));
   ByteArray out;
+  ansicrypt::Base64::DecodeBase64(text, out);
   for (auto _ : state) {
     ansicrypt::Base64::DecodeBase64(text, out);
     benchmark::DoNotOptimize(out.data());

@@ -2,6 +2,8 @@
 #include <benchmark/benchmark.h>
 #include <openssl/md5.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +69,7 @@ const std::filesystem::path& LargeFile() {
         left -= n;
       }
     }
+    ::sync();  // no write-back of the new file during the measurements
     return file;
   }();
   return path;
