@@ -20,7 +20,7 @@ Text RegisterText(std::uint32_t word) {
   return Text(digits.begin(), digits.end());
 }
 
-constexpr std::size_t kFileBufferBytes = 64 * 1024;
+constexpr std::size_t kFileBufferBytes = 256 * 1024;
 
 }  // namespace
 
