@@ -1,6 +1,8 @@
 // UTF-8 to and from UTF-16.
 #include "ansicrypt/common/utf8.h"
 
+#include "ansicrypt/common/detail/utf16.h"
+
 namespace ansicrypt {
 namespace {
 
@@ -80,11 +82,10 @@ std::string TextToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (detail::IsSurrogatePair(text, i)) {
       AppendUtf8(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));
       ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
+    } else if (detail::IsSurrogate(c)) {
       AppendUtf8(out, kReplacement);
     } else {
       AppendUtf8(out, c);

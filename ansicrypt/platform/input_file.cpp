@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "ansicrypt/common/detail/utf16.h"
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/utf8.h"
 
@@ -24,9 +25,9 @@ std::string NativePath(const Text& name) {
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
     // U+0000 would end the name early and open another file; a lone surrogate has no UTF-8 form.
-    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-                      name[i + 1] <= 0xDFFF;
-    if (c == 0 || (!pair && c >= 0xD800 && c <= 0xDFFF)) throw Error(errc::invalid_argument);
+    const bool pair = ::ansicrypt::detail::IsSurrogatePair(name, i);
+    if (c == 0 || (!pair && ::ansicrypt::detail::IsSurrogate(c)))
+      throw Error(errc::invalid_argument);
     if (pair) ++i;
   }
   return TextToUtf8(name);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "ansicrypt/common/detail/utf16.h"
 #include "ansicrypt/common/error.h"
 
 namespace ansicrypt::platform::detail {
@@ -15,9 +16,6 @@ namespace {
 
 const iconv_t kInvalidHandle = reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1));
 constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
-
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 struct ThreadDescriptors {
   unsigned codePage = 0;
@@ -105,9 +103,7 @@ ByteArray IconvEncode(unsigned codePage, const char* iconvName, std::u16string_v
   auto replace = [text](std::size_t offset, std::string& replacement) -> std::size_t {
     const std::size_t unit = offset / 2;
     replacement = "?";
-    const bool pair =
-        unit + 1 < text.size() && IsHighSurrogate(text[unit]) && IsLowSurrogate(text[unit + 1]);
-    return pair ? 4 : 2;
+    return ::ansicrypt::detail::IsSurrogatePair(text, unit) ? 4 : 2;
   };
   const std::string bytes = Convert<char>(
       d.encode->get(), reinterpret_cast<const char*>(text.data()), text.size() * 2, replace);

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "ansicrypt/common/detail/utf16.h"
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/detail/iconv_codec.h"
 
@@ -57,9 +58,6 @@ std::size_t NarrowAscii(const char16_t* text, std::size_t n, std::uint8_t* out) 
   return i;
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 }  // namespace
 
 SingleByteCodec::SingleByteCodec(const char* iconvName) : toByte_(0x10000, kReplacementByte) {
@@ -85,10 +83,10 @@ ByteArray SingleByteCodec::Encode(std::u16string_view text) const {
       out += copied;
       if (i == text.size()) break;
     }
-    const char16_t c = text[i++];
     // A surrogate pair stands for one character that no single-byte code page has: one "?".
-    if (IsHighSurrogate(c) && i < text.size() && IsLowSurrogate(text[i])) ++i;
-    bytes[out++] = toByte_[c];
+    const std::size_t units = ::ansicrypt::detail::IsSurrogatePair(text, i) ? 2 : 1;
+    bytes[out++] = toByte_[text[i]];
+    i += units;
   }
   bytes.resize(out);
   return bytes;
