@@ -2,6 +2,8 @@
 // Instructions" (ACM TWEB, 2018): 24 bytes become 32 characters per step, and back.
 #include "ansicrypt/base64/detail/base64_avx2.h"
 
+#include "ansicrypt/common/detail/simd_level.h"
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define ANSICRYPT_HAVE_AVX2_LOOPS 1
@@ -9,12 +11,11 @@
 
 namespace ansicrypt::Base64::detail {
 
+using ::ansicrypt::detail::SimdLevel;
+
 #ifdef ANSICRYPT_HAVE_AVX2_LOOPS
 
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
+bool HaveAvx2() { return ::ansicrypt::detail::ActiveSimdLevel() >= SimdLevel::kAvx2; }
 
 __attribute__((target("avx2"))) std::size_t EncodeBlocksAvx2(const std::uint8_t* in, std::size_t n,
                                                              std::uint8_t* out) {

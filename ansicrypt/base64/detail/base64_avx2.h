@@ -6,7 +6,7 @@
 
 namespace ansicrypt::Base64::detail {
 
-// True when the running processor has AVX2 and the loops below were compiled in.
+// True when the loops below were compiled in and AVX2 is in use (see common/detail/simd_level.h).
 bool HaveAvx2();
 
 // Encodes whole 24-byte blocks while 28 input bytes are readable; returns the input bytes consumed

@@ -1,0 +1,55 @@
+// Processor feature detection, once, and the override of the SIMD level in use.
+#include "ansicrypt/common/detail/simd_level.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <string_view>
+
+namespace ansicrypt::detail {
+namespace {
+
+SimdLevel Detect() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+      __builtin_cpu_supports("avx512vbmi2")) {
+    return SimdLevel::kAvx512;
+  }
+  if (__builtin_cpu_supports("avx2")) return SimdLevel::kAvx2;
+#endif
+  return SimdLevel::kScalar;
+}
+
+SimdLevel CapFromEnvironment() {
+  const char* value = std::getenv("ANSICRYPT_SIMD");
+  const std::string_view cap = value == nullptr ? "" : value;
+  if (cap == "scalar") return SimdLevel::kScalar;
+  if (cap == "avx2") return SimdLevel::kAvx2;
+  return SimdLevel::kAvx512;
+}
+
+std::atomic<int> cap{-1};  // -1: not read from the environment yet
+
+}  // namespace
+
+SimdLevel DetectedSimdLevel() noexcept {
+  static const SimdLevel detected = Detect();
+  return detected;
+}
+
+SimdLevel ActiveSimdLevel() noexcept {
+  int capped = cap.load(std::memory_order_relaxed);
+  if (capped < 0) {
+    int unset = -1;
+    const int fromEnvironment = static_cast<int>(CapFromEnvironment());
+    cap.compare_exchange_strong(unset, fromEnvironment);
+    capped = cap.load(std::memory_order_relaxed);
+  }
+  const int detected = static_cast<int>(DetectedSimdLevel());
+  return static_cast<SimdLevel>(capped < detected ? capped : detected);
+}
+
+void ForceSimdLevel(SimdLevel level) noexcept { cap.store(static_cast<int>(level)); }
+
+}  // namespace ansicrypt::detail

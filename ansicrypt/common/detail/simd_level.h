@@ -1,0 +1,28 @@
+// Which SIMD paths the library may take: what the processor has, capped by an override that
+// tests, fuzzers and benchmarks use to run every path on a machine that has them all.
+#pragma once
+
+namespace ansicrypt::detail {
+
+enum class SimdLevel : int {
+  kScalar = 0,  // the portable reference paths (SSE2 on x86-64, as the compiler targets it)
+  kAvx2 = 1,    // AVX2
+  kAvx512 = 2,  // AVX-512 F, BW, VL, VBMI and VBMI2 (Ice Lake, Zen 4 and later)
+};
+
+// The level the running processor supports (x86-64 built with GCC or clang; kScalar elsewhere).
+SimdLevel DetectedSimdLevel() noexcept;
+
+// The level in use: the detected level, capped by ForceSimdLevel or, at start-up, by the
+// environment variable ANSICRYPT_SIMD ("scalar", "avx2" or "avx512").
+SimdLevel ActiveSimdLevel() noexcept;
+
+// Caps the level in use (a cap above the detected level has no effect). Process-wide; meant for
+// tests and benchmarks, not for concurrent use with conversions.
+void ForceSimdLevel(SimdLevel cap) noexcept;
+
+// Every level this processor can run, from kScalar up: the paths a test should cover.
+inline constexpr SimdLevel kAllSimdLevels[] = {SimdLevel::kScalar, SimdLevel::kAvx2,
+                                               SimdLevel::kAvx512};
+
+}  // namespace ansicrypt::detail
