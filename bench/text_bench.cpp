@@ -1,13 +1,10 @@
-// The hexadecimal-text cipher operations beside an OpenSSL equivalent, and the code-page
-// conversions beside a plain iconv call.
+// The hexadecimal-text cipher operations beside an OpenSSL equivalent.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 #include <openssl/des.h>
 
 #include <cstring>
 #include <string>
 
-#include "ansicrypt/platform/code_page.h"
 #include "ansicrypt/text/des_text.h"
 
 namespace {
@@ -104,77 +101,5 @@ BENCHMARK(EncryptOurs)->Name("des_text_encrypt/ansicrypt")->Arg(16)->Arg(4096);
 BENCHMARK(EncryptOpenSsl)->Name("des_text_encrypt/openssl")->Arg(16)->Arg(4096);
 BENCHMARK(DecryptOurs)->Name("des_text_decrypt/ansicrypt")->Arg(16)->Arg(4096);
 BENCHMARK(DecryptOpenSsl)->Name("des_text_decrypt/openssl")->Arg(16)->Arg(4096);
-
-// Code-page conversion of a mostly ASCII text (one non-ASCII character in 64), throughput in
-// UTF-16 input bytes for TextToAnsi and in ANSI input bytes for AnsiToText.
-constexpr std::size_t kConversionChars = 1 << 20;
-
-Text MostlyAscii(unsigned codePage) {
-  Text text = AsciiText(kConversionChars);
-  for (std::size_t i = 63; i < text.size(); i += 64)
-    text[i] = codePage == 936 ? u'\u4E2D' : u'\u00E9';
-  return text;
-}
-
-const char* IconvName(unsigned codePage) { return codePage == 936 ? "CP936" : "CP1252"; }
-
-void TextToAnsiOurs(benchmark::State& state) {
-  const auto codePage = static_cast<unsigned>(state.range(0));
-  ansicrypt::platform::SetAnsiCodePage(codePage);
-  const Text text = MostlyAscii(codePage);
-  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::platform::TextToAnsi(text));
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() * 2));
-  ansicrypt::platform::SetAnsiCodePage(1252);
-}
-
-void TextToAnsiIconv(benchmark::State& state) {
-  const auto codePage = static_cast<unsigned>(state.range(0));
-  const Text text = MostlyAscii(codePage);
-  iconv_t cd = iconv_open(IconvName(codePage), "UTF-16LE");
-  std::string out(text.size() * 2, '\0');
-  for (auto _ : state) {
-    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-    std::size_t inLeft = text.size() * 2;
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    benchmark::DoNotOptimize(out.data());
-  }
-  iconv_close(cd);
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() * 2));
-}
-
-void AnsiToTextOurs(benchmark::State& state) {
-  const auto codePage = static_cast<unsigned>(state.range(0));
-  ansicrypt::platform::SetAnsiCodePage(codePage);
-  const ByteArray bytes = ansicrypt::platform::TextToAnsi(MostlyAscii(codePage));
-  for (auto _ : state) benchmark::DoNotOptimize(ansicrypt::platform::AnsiToText(bytes));
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
-  ansicrypt::platform::SetAnsiCodePage(1252);
-}
-
-void AnsiToTextIconv(benchmark::State& state) {
-  const auto codePage = static_cast<unsigned>(state.range(0));
-  ansicrypt::platform::SetAnsiCodePage(codePage);
-  ByteArray bytes = ansicrypt::platform::TextToAnsi(MostlyAscii(codePage));
-  ansicrypt::platform::SetAnsiCodePage(1252);
-  iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage));
-  std::u16string out(bytes.size(), u'\0');
-  for (auto _ : state) {
-    char* in = reinterpret_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* o = reinterpret_cast<char*>(out.data());
-    std::size_t outLeft = out.size() * 2;
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    benchmark::DoNotOptimize(out.data());
-  }
-  iconv_close(cd);
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
-}
-
-BENCHMARK(TextToAnsiOurs)->Name("text_to_ansi/ansicrypt")->Arg(1252)->Arg(936);
-BENCHMARK(TextToAnsiIconv)->Name("text_to_ansi/iconv")->Arg(1252)->Arg(936);
-BENCHMARK(AnsiToTextOurs)->Name("ansi_to_text/ansicrypt")->Arg(1252)->Arg(936);
-BENCHMARK(AnsiToTextIconv)->Name("ansi_to_text/iconv")->Arg(1252)->Arg(936);
 
 }  // namespace

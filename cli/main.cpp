@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
           return "unknown code page " + value;
         }
       });
+  app.add_flag_callback(
+      "--best-fit", [] { platform::SetAnsiBestFit(true); },
+      "Write characters the code page lacks as Windows' best fit does (\"\u0100\" -> \"A\") "
+      "instead of \"?\"");
   cli::Runner selected;
   cli::AddMd5Command(app, selected);
   cli::AddTextCipherCommands(app, selected);

@@ -1,86 +1,80 @@
-// The process-wide ANSI code page and the conversions through it.
+// The process-wide ANSI code page and best-fit setting, and the conversions through them.
 #include "ansicrypt/platform/code_page.h"
 
-#include <array>
+#include <algorithm>
 #include <atomic>
-#include <memory>
-#include <mutex>
+#include <string>
+#include <vector>
 
-#include "ansicrypt/platform/detail/iconv_codec.h"
-#include "ansicrypt/platform/detail/single_byte_codec.h"
+#include "ansicrypt/common/utf8.h"
+#include "ansicrypt/platform/detail/code_page_tables.h"
+#include "ansicrypt/platform/detail/table_codec.h"
 
 namespace ansicrypt::platform {
 namespace {
 
-struct CodePage {
+constexpr unsigned kDefaultCodePage = 1252;
+
+struct Page {
   unsigned number;
-  const char* iconvName;
-  bool singleByte;
+  const detail::CodePageTables* tables;  // null for 65001 (UTF-8)
 };
 
-constexpr std::array<CodePage, 15> kCodePages = {{
-    {874, "CP874", true},
-    {932, "CP932", false},
-    {936, "CP936", false},
-    {949, "CP949", false},
-    {950, "CP950", false},
-    {1250, "CP1250", true},
-    {1251, "CP1251", true},
-    {1252, "CP1252", true},
-    {1253, "CP1253", true},
-    {1254, "CP1254", true},
-    {1255, "CP1255", true},
-    {1256, "CP1256", true},
-    {1257, "CP1257", true},
-    {1258, "CP1258", true},
-    {65001, "UTF-8", false},
-}};
-constexpr std::size_t kDefaultIndex = 7;  // 1252
-static_assert(kCodePages[kDefaultIndex].number == 1252);
-
-// The tables of a single-byte code page, built on first use and kept for the life of the process.
-const detail::SingleByteCodec& SingleByteCodecFor(std::size_t index) {
-  static std::array<std::once_flag, kCodePages.size()> built;
-  static std::array<std::unique_ptr<const detail::SingleByteCodec>, kCodePages.size()> codecs;
-  std::call_once(built[index], [index] {
-    codecs[index] = std::make_unique<const detail::SingleByteCodec>(kCodePages[index].iconvName);
-  });  // a failed build throws and is tried again on the next call
-  return *codecs[index];
+// Every supported code page: the generated ones and UTF-8. Built once, never changed.
+const std::vector<Page>& Pages() {
+  static const std::vector<Page> pages = [] {
+    std::vector<Page> all;
+    for (const detail::CodePageTables* tables : detail::GeneratedCodePages()) {
+      all.push_back({tables->number, tables});
+    }
+    all.push_back({65001, nullptr});
+    return all;
+  }();
+  return pages;
 }
 
-std::atomic<std::size_t> currentIndex{kDefaultIndex};
+const Page* Find(unsigned codePage) {
+  const std::vector<Page>& pages = Pages();
+  const auto it = std::find_if(pages.begin(), pages.end(),
+                               [codePage](const Page& p) { return p.number == codePage; });
+  return it == pages.end() ? nullptr : &*it;
+}
+
+std::atomic<const Page*> selected{nullptr};  // null until set: the default
+std::atomic<bool> bestFitSelected{false};
+
+const Page& Current() {
+  const Page* page = selected.load(std::memory_order_acquire);
+  if (page != nullptr) return *page;
+  static const Page* const defaultPage = Find(kDefaultCodePage);
+  return *defaultPage;
+}
 
 }  // namespace
 
 void SetAnsiCodePage(unsigned codePage) {
-  for (std::size_t i = 0; i < kCodePages.size(); ++i) {
-    if (kCodePages[i].number != codePage) continue;
-    // Make sure the conversion is available before switching to it.
-    if (kCodePages[i].singleByte) {
-      SingleByteCodecFor(i);
-    } else if (!detail::IconvKnows(kCodePages[i].iconvName)) {
-      throw Error(errc::invalid_argument);
-    }
-    currentIndex.store(i);
-    return;
-  }
-  throw Error(errc::invalid_argument);
+  const Page* page = Find(codePage);
+  if (page == nullptr) throw Error(errc::invalid_argument);
+  selected.store(page, std::memory_order_release);
 }
 
-unsigned AnsiCodePage() noexcept { return kCodePages[currentIndex.load()].number; }
+unsigned AnsiCodePage() noexcept { return Current().number; }
+
+void SetAnsiBestFit(bool bestFit) noexcept { bestFitSelected.store(bestFit); }
+
+bool AnsiBestFit() noexcept { return bestFitSelected.load(); }
 
 ByteArray TextToAnsi(std::u16string_view text) {
-  const std::size_t index = currentIndex.load();
-  const CodePage& page = kCodePages[index];
-  if (page.singleByte) return SingleByteCodecFor(index).Encode(text);
-  return detail::IconvEncode(page.number, page.iconvName, text);
+  const Page& page = Current();
+  if (page.tables != nullptr) return detail::EncodeWithTables(*page.tables, text, AnsiBestFit());
+  const std::string utf8 = TextToUtf8(text);
+  return ByteArray(utf8.begin(), utf8.end());
 }
 
 Text AnsiToText(const ByteArray& bytes) {
-  const std::size_t index = currentIndex.load();
-  const CodePage& page = kCodePages[index];
-  if (page.singleByte) return SingleByteCodecFor(index).Decode(bytes);
-  return detail::IconvDecode(page.number, page.iconvName, bytes);
+  const Page& page = Current();
+  if (page.tables != nullptr) return detail::DecodeWithTables(*page.tables, bytes);
+  return Utf8ToText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace ansicrypt::platform

@@ -1,13 +1,19 @@
 // The ANSI code page through which texts become bytes and bytes become texts.
 //
 // The legacy program converted through the Windows ANSI code page of the machine it ran on; here
-// the deployment chooses it. The rules follow what Windows does:
-//  - text to bytes: a character the code page lacks, and an unpaired surrogate, becomes "?" (0x3F);
-//  - bytes to text: every byte takes part and none is trimmed (a zero byte gives U+0000); a byte of
-//    a single-byte code page with no mapping (0x81, 0x8D, 0x8F, 0x90, 0x9D in 1252) gives the
-//    character of the same value; an invalid or truncated multi-byte sequence gives U+FFFD for its
-//    first byte and decoding goes on with the next byte.
-// The setting is process-wide; conversions are safe to run on several threads at once.
+// the deployment chooses it, and the conversion follows Windows' own published tables for that
+// code page (data/codepages/), compiled into the library:
+//  - text to bytes: each UTF-16 unit on its own. A unit the code page maps and reads back as the
+//    same unit gives its bytes; every other unit, each half of a surrogate pair too, gives "?"
+//    (so an emoji becomes "??"). With best fit switched on, Windows' best-fit mappings are used as
+//    well ("\u0100" gives "A" in 1252, "\u221E" gives "8").
+//  - bytes to text: every byte takes part and none is trimmed (a zero byte gives U+0000). A lead
+//    byte of a double-byte code page and the byte after it form one character, unless that byte is
+//    zero or missing; a byte or pair the code page leaves undefined gives the code page's default
+//    character (U+30FB in 932, "?" elsewhere).
+//  - 65001 is UTF-8: each byte of an ill-formed sequence gives U+FFFD; an unpaired surrogate gives
+//    EF BF BD (U+FFFD).
+// The settings are process-wide; conversions are safe to run on several threads at once.
 #pragma once
 
 #include <string_view>
@@ -24,6 +30,14 @@ void SetAnsiCodePage(unsigned codePage);
 
 // The current code page; 1252 until set.
 unsigned AnsiCodePage() noexcept;
+
+// Switches Windows' best-fit mappings on or off for text to bytes; off until set. Programs that do
+// not refuse best fit on Windows (the default there) wrote best-fit bytes.
+//   ansicrypt::platform::SetAnsiBestFit(true);  // "\uFF21" (fullwidth A) then gives "A"
+void SetAnsiBestFit(bool bestFit) noexcept;
+
+// Whether best-fit mappings are in use.
+bool AnsiBestFit() noexcept;
 
 // The text's bytes in the current code page; the empty text gives no bytes.
 ByteArray TextToAnsi(std::u16string_view text);

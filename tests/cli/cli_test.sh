@@ -75,6 +75,10 @@ md5_text_and_registers)
 registers -645128748 78774415 -1744207639 2118318316" "empty text"
   expect_eq "$("$bin" --codepage 936 md5 --text '中文')" \
     "$(printf '\xd6\xd0\xce\xc4' | md5sum | cut -d' ' -f1 | upper)" "digest of the ANSI bytes"
+  expect_eq "$("$bin" md5 --text 'Ā∞')" "$(printf '??' | md5sum | cut -d' ' -f1 | upper)" \
+    "characters 1252 lacks"
+  expect_eq "$("$bin" --best-fit md5 --text 'Ā∞')" "$(printf 'A8' | md5sum | cut -d' ' -f1 | upper)" \
+    "the same with best fit"
   ;;
 base64_matches_coreutils)
   for size in 0 1 2 3 786431 786432 786433 2097153; do

@@ -91,6 +91,15 @@ TEST(Md5String, DigestsTheAnsiBytes) {
   EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(Text(16384, u'\u4E2D')); }), errc::overflow);
 }
 
+// A tag character is a surrogate pair: in every ANSI code page it digests as "??".
+TEST(Md5String, CharactersBeyondTheBasicPlaneDigestAsQuestionMarks) {
+  for (const unsigned page : {932U, 936U, 949U, 950U, 1252U}) {
+    const CodePageScope scope(page);
+    clsMD5 md5;
+    EXPECT_EQ(md5.Md5_String_Calc(u"\U000E0041"), OpenSslMd5({'?', '?'})) << page;
+  }
+}
+
 TEST(Md5String, LengthLimit) {
   clsMD5 md5;
   EXPECT_EQ(md5.Md5_String_Calc(Text(32767, u'x')), OpenSslMd5(ByteArray(32767, 'x')));

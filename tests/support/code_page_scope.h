@@ -1,4 +1,5 @@
-// Sets the process-wide ANSI code page for one test and restores 1252 afterwards.
+// Sets the process-wide ANSI code page (and best fit) for one test and restores the defaults,
+// 1252 without best fit, afterwards.
 #pragma once
 
 #include "ansicrypt/platform/code_page.h"
@@ -7,8 +8,14 @@ namespace ansicrypt::test {
 
 class CodePageScope {
  public:
-  explicit CodePageScope(unsigned codePage) { platform::SetAnsiCodePage(codePage); }
-  ~CodePageScope() { platform::SetAnsiCodePage(1252); }
+  explicit CodePageScope(unsigned codePage, bool bestFit = false) {
+    platform::SetAnsiCodePage(codePage);
+    platform::SetAnsiBestFit(bestFit);
+  }
+  ~CodePageScope() {
+    platform::SetAnsiCodePage(1252);
+    platform::SetAnsiBestFit(false);
+  }
   CodePageScope(const CodePageScope&) = delete;
   CodePageScope& operator=(const CodePageScope&) = delete;
 };

@@ -49,6 +49,14 @@ TEST(Base64Text, RandomTextsRoundTrip) {
   }
 }
 
+// "oug=" decodes to A2 E8, a lead byte of 949 with a trail byte the code page does not define:
+// one default character, and the bytes after it are all kept.
+TEST(Base64Text, UndefinedDoubleBytePairDecodesToTheDefaultCharacter) {
+  const CodePageScope scope(949);
+  EXPECT_EQ(DecodeBase64_StrToStr(u"oug="), u"?");
+  EXPECT_EQ(DecodeBase64_StrToStr(u"ouhBQg=="), u"?AB");
+}
+
 TEST(Base64Text, DecoderErrorsReachTheCaller) {
   EXPECT_EQ(ErrorOf([] { DecodeBase64_StrToStr(u"TWF"); }), errc::invalid_argument);
   EXPECT_EQ(ErrorOf([] { DecodeBase64_StrToStr(u"TWFu\r\n"); }), errc::invalid_argument);

@@ -71,6 +71,29 @@ TEST(EncryptDesStrToHex, LengthLimits) {
   EXPECT_EQ(ErrorOf([] { EncryptDes_StrToHex(Text(16381, u'\u4E2D'), u"k"); }), errc::overflow);
 }
 
+// A character beyond U+FFFF is two UTF-16 units, each written as "?" in an ANSI code page.
+TEST(EncryptDesStrToHex, TagCharacterEncryptsAsTwoQuestionMarks) {
+  for (const unsigned page : {932U, 936U, 949U, 950U, 1252U}) {
+    const CodePageScope scope(page);
+    EXPECT_EQ(EncryptDes_StrToHex(u"\U000E0041", u"k"), EncryptDes_StrToHex(u"??", u"k")) << page;
+  }
+}
+
+// A wrong key decrypts to arbitrary bytes; in a double-byte code page they hold lead bytes in any
+// position, which must never read past the decrypted bytes.
+TEST(DecryptDesHexToStr, WrongKeyInDoubleBytePagesGivesSomeText) {
+  std::mt19937 rng(949);
+  for (const unsigned page : {932U, 936U, 949U, 950U}) {
+    const CodePageScope scope(page);
+    for (int i = 0; i < 200; ++i) {
+      Text plain(1 + rng() % 60, u'x');
+      for (auto& c : plain) c = static_cast<char16_t>(0x4E00 + rng() % 0x5000);
+      const Text text = DecryptDes_HexToStr(EncryptDes_StrToHex(plain, u"right"), u"wrong");
+      EXPECT_LE(text.size(), 2 * plain.size() + 8);
+    }
+  }
+}
+
 class RoundTrip : public testing::TestWithParam<unsigned> {};
 
 // Every text whose ANSI bytes hold no zero byte comes back exactly, whatever characters it has.

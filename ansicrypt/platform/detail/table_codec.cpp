@@ -1,0 +1,146 @@
+// Conversion through a generated code page's tables: one or two table loads per unit or byte, no
+// unpredictable branch per character in the double-byte loops, ASCII runs copied 16 at a time.
+// Results are built in pieces of kPiece input units or bytes, converted into a buffer on the
+// stack and appended, so that the result is never zero-filled first.
+#include "ansicrypt/platform/detail/table_codec.h"
+
+#include <algorithm>
+
+#include "ansicrypt/platform/detail/ascii_runs.h"
+#include "ansicrypt/platform/detail/table_codec_avx512.h"
+
+namespace ansicrypt::platform::detail {
+namespace {
+
+constexpr std::size_t kPiece = 4096;
+
+// A run of two ASCII units or bytes is worth a bulk copy.
+bool StartsAsciiRun(unsigned first, unsigned second) { return (first | second) < 0x80; }
+
+// Each converter takes the input from `i` up to `limit` (reading at most to n) into out[o...], and
+// advances i and o. Units: o == i - start, bytes: at most two per unit.
+
+void EncodeSingleByte(const CodePageTables& page, const std::uint16_t* index, const char16_t* in,
+                      std::size_t& i, std::size_t limit, std::uint8_t* out, std::size_t& o) {
+  const std::uint16_t* blocks = page.textToBytes.data();
+  while (i < limit) {
+    if (page.asciiIdentity && i + 16 <= limit && in[i] < 0x80) {
+      const std::size_t run = NarrowAscii16(in + i, out + o);
+      i += run;
+      o += run;
+      continue;
+    }
+    const char16_t unit = in[i++];
+    out[o++] =
+        static_cast<std::uint8_t>(blocks[std::size_t{index[unit >> 8]} * 256 + (unit & 0xFF)]);
+  }
+}
+
+void EncodeDoubleByte(const CodePageTables& page, const std::uint16_t* index, const char16_t* in,
+                      std::size_t& i, std::size_t limit, std::uint8_t* out, std::size_t& o) {
+  const std::uint16_t* blocks = page.textToBytes.data();
+  if (HaveTableCodecAvx512()) EncodeDoubleByteAvx512(page, index, in, i, limit, out, o);
+  while (i < limit) {
+    // o <= 2(i - start): the 16 bytes of a bulk copy fit in the buffer.
+    if (page.asciiIdentity && i + 16 <= limit && StartsAsciiRun(in[i], in[i + 1])) {
+      const std::size_t run = NarrowAscii16(in + i, out + o);
+      i += run;
+      o += run;
+      continue;
+    }
+    // Two bytes are written for every unit and one or both kept: the second of a single byte is
+    // overwritten by the next unit or left past the end.
+    const char16_t unit = in[i++];
+    const unsigned mapped = blocks[std::size_t{index[unit >> 8]} * 256 + (unit & 0xFF)];
+    const bool two = mapped > 0xFF;
+    out[o] = static_cast<std::uint8_t>(two ? mapped >> 8 : mapped);
+    out[o + 1] = static_cast<std::uint8_t>(mapped);
+    o += two ? 2 : 1;
+  }
+}
+
+void DecodeSingleByte(const CodePageTables& page, const std::uint8_t* in, std::size_t& i,
+                      std::size_t limit, char16_t* out, std::size_t& o) {
+  const char16_t* byteToText = page.byteToText.data();
+  while (i < limit) {
+    if (page.asciiIdentity && i + 16 <= limit && in[i] < 0x80) {
+      const std::size_t run = WidenAscii16(in + i, out + o);
+      i += run;
+      o += run;
+      continue;
+    }
+    out[o++] = byteToText[in[i++]];
+  }
+}
+
+// A pair may start at limit - 1; i then ends at limit + 1.
+void DecodeDoubleByte(const CodePageTables& page, const std::uint8_t* in, std::size_t n,
+                      std::size_t& i, std::size_t limit, char16_t* out, std::size_t& o) {
+  const char16_t* byteToText = page.byteToText.data();
+  const std::uint8_t* leadRow = page.leadRow.data();
+  const char16_t* pairToText = page.pairToText.data();
+  if (HaveTableCodecAvx512()) DecodeDoubleByteAvx512(page, in, n, i, limit, out, o);
+  while (i < limit && i + 1 < n) {  // a byte with a next byte to look at
+    const unsigned byte = in[i];
+    const unsigned next = in[i + 1];
+    if (page.asciiIdentity && i + 16 <= limit && StartsAsciiRun(byte, next)) {
+      const std::size_t run = WidenAscii16(in + i, out + o);  // o <= i - start: the units fit
+      i += run;
+      o += run;
+      continue;
+    }
+    // A lead byte takes the next byte as its trail, whatever it is, unless that byte is zero.
+    // Otherwise the byte stands alone: its own character, or the default for a lead byte, whose
+    // byteToText entry is the default character.
+    const unsigned row = leadRow[byte];
+    const bool pair = row != 0 && next != 0;
+    const std::size_t pairIndex = pair ? (std::size_t{row} - 1) * 256 + next : 0;
+    const char16_t fromPair = pairToText[pairIndex];
+    const char16_t alone = byteToText[byte];
+    out[o++] = pair ? fromPair : alone;
+    i += pair ? 2 : 1;
+  }
+  if (i < limit) out[o++] = byteToText[in[i++]];  // the last byte, lead or not, stands alone
+}
+
+}  // namespace
+
+ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text, bool bestFit) {
+  const std::uint16_t* index = (bestFit ? page.bestFitIndex : page.roundTripIndex).data();
+  const bool doubleByte = page.doubleByte();
+  ByteArray bytes;
+  bytes.reserve(doubleByte ? std::min(2 * text.size(), text.size() + kPiece) : text.size());
+  std::uint8_t buffer[2 * kPiece];
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t limit = std::min(text.size(), i + kPiece);
+    std::size_t o = 0;
+    if (doubleByte) {
+      EncodeDoubleByte(page, index, text.data(), i, limit, buffer, o);
+    } else {
+      EncodeSingleByte(page, index, text.data(), i, limit, buffer, o);
+    }
+    bytes.insert(bytes.end(), buffer, buffer + o);
+  }
+  return bytes;
+}
+
+Text DecodeWithTables(const CodePageTables& page, const ByteArray& bytes) {
+  Text text;
+  text.reserve(bytes.size());
+  char16_t buffer[kPiece];
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t limit = std::min(bytes.size(), i + kPiece);
+    std::size_t o = 0;
+    if (page.doubleByte()) {
+      DecodeDoubleByte(page, bytes.data(), bytes.size(), i, limit, buffer, o);
+    } else {
+      DecodeSingleByte(page, bytes.data(), i, limit, buffer, o);
+    }
+    text.append(buffer, o);
+  }
+  return text;
+}
+
+}  // namespace ansicrypt::platform::detail
