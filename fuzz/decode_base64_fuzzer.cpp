@@ -13,8 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Error&) {
     return 0;
   }
-  if (decoded.size() != input.size() / 4 * 3 - (size > 0 && input[size - 1] == '=' ? 1 : 0) -
-                            (size > 1 && input[size - 1] == '=' && input[size - 2] == '=' ? 1 : 0)) {
+  if (decoded.size() !=
+      input.size() / 4 * 3 - (size > 0 && input[size - 1] == '=' ? 1 : 0) -
+          (size > 1 && input[size - 1] == '=' && input[size - 2] == '=' ? 1 : 0)) {
     std::abort();
   }
   if (Base64::DecodeBase64(Base64::EncodeBase64(decoded)) != decoded) std::abort();

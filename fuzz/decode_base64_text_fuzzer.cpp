@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace ansicrypt;
   fuzz::FuzzInput input(data, size);
   platform::SetAnsiCodePage(input.CodePage());
+  platform::SetAnsiBestFit(input.Flag());
   const Text text = input.RestAsText();
   try {
     DecodeBase64_StrToStr(text);

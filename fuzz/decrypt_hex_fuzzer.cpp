@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace ansicrypt;
   fuzz::FuzzInput input(data, size);
   platform::SetAnsiCodePage(input.CodePage());
+  platform::SetAnsiBestFit(input.Flag());
   const ByteArray keyBytes = input.Bytes(input.Byte() % 24);
   const Text key(keyBytes.begin(), keyBytes.end());
   const Text text = input.RestAsText();

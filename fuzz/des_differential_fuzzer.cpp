@@ -56,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const bool outer = direction == 1;
   const bool middle = 3 - direction == 1;
-  if (triple != OpenSslDes(k1, OpenSslDes(k2, OpenSslDes(k1, plain, outer), middle), outer)) std::abort();
+  if (triple != OpenSslDes(k1, OpenSslDes(k2, OpenSslDes(k1, plain, outer), middle), outer))
+    std::abort();
   return 0;
 }
