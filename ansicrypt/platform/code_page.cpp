@@ -20,17 +20,19 @@ struct Page {
   const detail::CodePageTables* tables;  // null for 65001 (UTF-8)
 };
 
-// Every supported code page: the generated ones and UTF-8. Built once, never changed.
+// Every supported code page: the generated ones and UTF-8. Built once and never destroyed, so
+// that conversions stay valid in destructors of other statics and in threads still running at
+// exit.
 const std::vector<Page>& Pages() {
-  static const std::vector<Page> pages = [] {
-    std::vector<Page> all;
+  static const std::vector<Page>* const pages = [] {
+    auto* all = new std::vector<Page>;
     for (const detail::CodePageTables* tables : detail::GeneratedCodePages()) {
-      all.push_back({tables->number, tables});
+      all->push_back({tables->number, tables});
     }
-    all.push_back({65001, nullptr});
+    all->push_back({65001, nullptr});
     return all;
   }();
-  return pages;
+  return *pages;
 }
 
 const Page* Find(unsigned codePage) {

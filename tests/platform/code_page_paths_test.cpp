@@ -1,14 +1,22 @@
-// Every conversion path (the portable loops and the AVX-512 loops) gives the same result as the
-// portable one on long random inputs: lead bytes in runs of every length, zero bytes after lead
-// bytes, ASCII runs, and pieces that cross the converter's internal block and piece boundaries.
+// Long inputs through every conversion path (the portable loops, and the AVX-512 loops where the
+// processor has them) against the slow reference built from the published tables: lead bytes in
+// runs of every length, zero bytes after lead bytes, ASCII runs, and characters that straddle the
+// converters' 64-byte blocks and 4096-byte pieces.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "ansicrypt/platform/code_page.h"
 #include "tests/support/bestfit_file.h"
 #include "tests/support/code_page_scope.h"
 #include "tests/support/simd_scope.h"
+
+namespace ansicrypt::detail {
+void PrintTo(SimdLevel level, std::ostream* os) {
+  *os << (level == SimdLevel::kScalar ? "scalar" : level == SimdLevel::kAvx2 ? "avx2" : "avx512");
+}
+}  // namespace ansicrypt::detail
 
 namespace ansicrypt::test {
 namespace {
@@ -50,33 +58,67 @@ Text RandomUnits(std::mt19937& rng, std::size_t n) {
   return text;
 }
 
-class ConversionPaths : public testing::TestWithParam<unsigned> {};
+class ConversionPaths : public testing::TestWithParam<std::tuple<unsigned, SimdLevel>> {
+ protected:
+  void SetUp() override {
+    if (!SimdScope::Available(level())) GTEST_SKIP() << "this processor lacks the path";
+    file_ = ReadBestFitFile(page());
+  }
+  unsigned page() const { return std::get<0>(GetParam()); }
+  SimdLevel level() const { return std::get<1>(GetParam()); }
 
-TEST_P(ConversionPaths, AgreeWithThePortableLoops) {
-  if (!SimdScope::Available(SimdLevel::kAvx512)) GTEST_SKIP() << "no AVX-512 on this processor";
-  std::mt19937 rng(GetParam());
-  for (int round = 0; round < 300; ++round) {
-    const std::size_t n = round < 200 ? rng() % 300 : 4000 + rng() % 9000;
+  BestFitFile file_;
+};
+
+TEST_P(ConversionPaths, RandomInputsMatchTheReference) {
+  const SimdScope path(level());
+  std::mt19937 rng(page());
+  for (int round = 0; round < 120; ++round) {
+    const std::size_t n = round < 80 ? rng() % 300 : 4000 + rng() % 9000;
     const ByteArray bytes = RandomBytes(rng, n);
     const Text units = RandomUnits(rng, n);
     const bool bestFit = (round & 1) != 0;
-    const CodePageScope page(GetParam(), bestFit);
-    Text decoded;
-    ByteArray encoded;
-    {
-      const SimdScope scalar(SimdLevel::kScalar);
-      decoded = platform::AnsiToText(bytes);
-      encoded = platform::TextToAnsi(units);
-    }
-    ASSERT_EQ(platform::AnsiToText(bytes), decoded) << "round " << round << " length " << n;
-    ASSERT_EQ(platform::TextToAnsi(units), encoded) << "round " << round << " length " << n;
+    const CodePageScope scope(page(), bestFit);
+    ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << "round " << round;
+    ASSERT_EQ(platform::TextToAnsi(units), file_.Encode(units, bestFit)) << "round " << round;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, ConversionPaths, testing::ValuesIn(BestFitCodePages()),
-                         [](const testing::TestParamInfo<unsigned>& page) {
-                           return "cp" + std::to_string(page.param);
-                         });
+// A character at every position around the ends of the 64-byte blocks and the 4096-byte pieces:
+// a pair (or a lone lead byte before a zero) after an ASCII run, and an ASCII run after it.
+TEST_P(ConversionPaths, CharactersAroundBlockAndPieceEnds) {
+  const SimdScope path(level());
+  const CodePageScope scope(page());
+  const ByteArray pair =
+      file_.doubleByte ? BestFitFile::Bytes(file_.wide.at(u'\u4E00')) : ByteArray{0xE9};
+  for (const std::size_t end : {64U, 128U, 4096U, 8192U}) {
+    for (std::size_t at = end - 3; at <= end + 1; ++at) {
+      for (const std::uint8_t after : {std::uint8_t{'a'}, std::uint8_t{0}, std::uint8_t{0x80}}) {
+        ByteArray bytes(at, 'a');
+        bytes.insert(bytes.end(), pair.begin(), pair.end());
+        bytes.insert(bytes.end(), 200, after);
+        ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at << " " << +after;
+        bytes.resize(at + 1);  // a lead byte (or a byte) last, then nothing
+        ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at;
+      }
+      Text text(at, u'a');
+      text += u'\u4E00';
+      text += Text(5000, u'b');
+      ASSERT_EQ(platform::TextToAnsi(text), file_.Encode(text, false)) << at;
+    }
+  }
+}
+
+std::string Name(const testing::TestParamInfo<std::tuple<unsigned, SimdLevel>>& info) {
+  static constexpr const char* kLevels[] = {"scalar", "avx2", "avx512"};
+  return "cp" + std::to_string(std::get<0>(info.param)) + "_" +
+         kLevels[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ConversionPaths,
+                         testing::Combine(testing::ValuesIn(BestFitCodePages()),
+                                          testing::Values(SimdLevel::kScalar, SimdLevel::kAvx512)),
+                         Name);
 
 }  // namespace
 }  // namespace ansicrypt::test

@@ -41,6 +41,37 @@ ByteArray BestFitFile::Bytes(std::uint16_t value) {
   return {static_cast<std::uint8_t>(value)};
 }
 
+Text BestFitFile::Decode(const ByteArray& bytes) const {
+  Text text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::uint8_t byte = bytes[i];
+    if (leads.contains(byte)) {
+      // A lead byte takes the next byte unless there is none or it is zero.
+      if (i + 1 < bytes.size() && bytes[i + 1] != 0) {
+        text += Read(static_cast<std::uint16_t>(byte << 8 | bytes[i + 1])).value_or(defaultChar);
+        ++i;
+      } else {
+        text += defaultChar;
+      }
+    } else {
+      text += Read(byte).value_or(defaultChar);
+    }
+  }
+  return text;
+}
+
+ByteArray BestFitFile::Encode(std::u16string_view text, bool bestFit) const {
+  ByteArray bytes;
+  for (const char16_t unit : text) {
+    ByteArray piece{defaultByte};
+    if (const auto it = wide.find(unit); it != wide.end()) {
+      if (bestFit || Read(it->second) == unit) piece = Bytes(it->second);
+    }
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+  }
+  return bytes;
+}
+
 BestFitFile ReadBestFitFile(unsigned codePage) {
   const std::string path =
       std::string(ANSICRYPT_CODE_PAGE_DATA_DIR) + "/bestfit" + std::to_string(codePage) + ".txt";

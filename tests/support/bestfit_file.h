@@ -27,6 +27,11 @@ struct BestFitFile {
   std::optional<char16_t> Read(std::uint16_t bytes) const;
   // The bytes of a WCTABLE value, one or two.
   static ByteArray Bytes(std::uint16_t value);
+
+  // What Windows' rules make of whole inputs under these tables, one byte or unit at a time: the
+  // slow reference that the library's converters are held against.
+  Text Decode(const ByteArray& bytes) const;
+  ByteArray Encode(std::u16string_view text, bool bestFit) const;
 };
 
 // Reads data/codepages/bestfit<codePage>.txt; throws std::runtime_error on anything unexpected.

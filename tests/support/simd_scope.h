@@ -1,4 +1,4 @@
-// Caps the SIMD level in use for one test and lifts the cap afterwards.
+// Caps the SIMD level in use for one test and restores the cap in force before it afterwards.
 #pragma once
 
 #include "ansicrypt/common/detail/simd_level.h"
@@ -7,13 +7,18 @@ namespace ansicrypt::test {
 
 class SimdScope {
  public:
-  explicit SimdScope(detail::SimdLevel cap) { detail::ForceSimdLevel(cap); }
-  ~SimdScope() { detail::ForceSimdLevel(detail::SimdLevel::kAvx512); }
+  explicit SimdScope(detail::SimdLevel cap) : saved_(detail::SimdLevelCap()) {
+    detail::ForceSimdLevel(cap < saved_ ? cap : saved_);
+  }
+  ~SimdScope() { detail::ForceSimdLevel(saved_); }
   SimdScope(const SimdScope&) = delete;
   SimdScope& operator=(const SimdScope&) = delete;
 
   // False when the processor lacks the level, so that the test can say it was skipped.
   static bool Available(detail::SimdLevel level) { return detail::DetectedSimdLevel() >= level; }
+
+ private:
+  detail::SimdLevel saved_;
 };
 
 }  // namespace ansicrypt::test

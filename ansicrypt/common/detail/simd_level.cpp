@@ -24,9 +24,9 @@ SimdLevel Detect() {
 SimdLevel CapFromEnvironment() {
   const char* value = std::getenv("ANSICRYPT_SIMD");
   const std::string_view cap = value == nullptr ? "" : value;
-  if (cap == "scalar") return SimdLevel::kScalar;
+  if (cap.empty() || cap == "avx512") return SimdLevel::kAvx512;
   if (cap == "avx2") return SimdLevel::kAvx2;
-  return SimdLevel::kAvx512;
+  return SimdLevel::kScalar;  // "scalar", or a value we do not know: the safe side
 }
 
 std::atomic<int> cap{-1};  // -1: not read from the environment yet
@@ -38,7 +38,7 @@ SimdLevel DetectedSimdLevel() noexcept {
   return detected;
 }
 
-SimdLevel ActiveSimdLevel() noexcept {
+SimdLevel SimdLevelCap() noexcept {
   int capped = cap.load(std::memory_order_relaxed);
   if (capped < 0) {
     int unset = -1;
@@ -46,6 +46,11 @@ SimdLevel ActiveSimdLevel() noexcept {
     cap.compare_exchange_strong(unset, fromEnvironment);
     capped = cap.load(std::memory_order_relaxed);
   }
+  return static_cast<SimdLevel>(capped);
+}
+
+SimdLevel ActiveSimdLevel() noexcept {
+  const int capped = static_cast<int>(SimdLevelCap());
   const int detected = static_cast<int>(DetectedSimdLevel());
   return static_cast<SimdLevel>(capped < detected ? capped : detected);
 }

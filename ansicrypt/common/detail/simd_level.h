@@ -13,12 +13,16 @@ enum class SimdLevel : int {
 // The level the running processor supports (x86-64 built with GCC or clang; kScalar elsewhere).
 SimdLevel DetectedSimdLevel() noexcept;
 
-// The level in use: the detected level, capped by ForceSimdLevel or, at start-up, by the
-// environment variable ANSICRYPT_SIMD ("scalar", "avx2" or "avx512").
+// The level in use: the detected level, capped by ForceSimdLevel or, until that is called, by the
+// environment variable ANSICRYPT_SIMD: "avx512" (or unset, or empty) caps nothing, "avx2" caps at
+// AVX2, and "scalar" or any other value (a misspelling too) at the portable paths.
 SimdLevel ActiveSimdLevel() noexcept;
 
+// The cap in force (kAvx512 when nothing caps the level).
+SimdLevel SimdLevelCap() noexcept;
+
 // Caps the level in use (a cap above the detected level has no effect). Process-wide; meant for
-// tests and benchmarks, not for concurrent use with conversions.
+// tests and benchmarks.
 void ForceSimdLevel(SimdLevel cap) noexcept;
 
 // Every level this processor can run, from kScalar up: the paths a test should cover.
