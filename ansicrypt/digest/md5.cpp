@@ -94,21 +94,50 @@ Text clsMD5::Md5_String_Calc(const Text& SourceString) {
   return DigestToHex();
 }
 
-Text clsMD5::Md5_File_Calc(const Text& InFile) {
+Text clsMD5::DigestInput(platform::InputFile& input, std::error_code& error) {
+  error.clear();
   try {
-    platform::InputFile file(InFile);
     ResetState();
     const auto buffer = std::make_unique<std::uint8_t[]>(kFileBufferBytes);
-    while (const std::size_t n = file.Read(buffer.get(), kFileBufferBytes)) {
+    while (const std::size_t n = input.Read(buffer.get(), kFileBufferBytes)) {
       Absorb(buffer.get(), n);
       // The digest of a file this long can only fail; there is no need to read the rest.
-      if (ByteCount >= kMaxFileBytes) return Text();
+      if (ByteCount >= kMaxFileBytes) throw Error(errc::overflow);
     }
     FinishDigest();
     return DigestToHex();
+  } catch (const std::system_error& e) {
+    error = e.code();
+  } catch (const std::bad_alloc&) {
+    error = std::make_error_code(std::errc::not_enough_memory);
+  }
+  return Text();
+}
+
+Text clsMD5::Md5_File_Calc(const Text& InFile) {
+  try {
+    platform::InputFile file(InFile);
+    std::error_code ignored;
+    return DigestInput(file, ignored);
   } catch (...) {
     return Text();  // the caller tells failure by the empty text
   }
+}
+
+Text clsMD5::Md5_File_Calc(const std::filesystem::path& InFile, std::error_code& error) {
+  try {
+    platform::InputFile file(InFile);
+    return DigestInput(file, error);
+  } catch (const std::system_error& e) {
+    error = e.code();
+  } catch (const std::bad_alloc&) {
+    error = std::make_error_code(std::errc::not_enough_memory);
+  }
+  return Text();
+}
+
+Text clsMD5::Md5_Input_Calc(platform::InputFile& input, std::error_code& error) {
+  return DigestInput(input, error);
 }
 
 }  // namespace ansicrypt

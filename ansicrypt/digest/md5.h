@@ -4,12 +4,18 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/types.h"
 
 namespace ansicrypt {
+namespace platform {
+class InputFile;
+}
 namespace test {
 struct Md5EngineAccess;
 }
@@ -39,6 +45,25 @@ class clsMD5 {
   // throws. The file is only read, in a fixed buffer, and closed before the call returns.
   Text Md5_File_Calc(const Text& InFile);
 
+  // The same for a native path, whatever bytes the name holds (names that are not UTF-8 too). On
+  // failure the result is the empty text and `error` says why: the system's error for the file, or
+  // errc::overflow for 2^28 bytes or more.
+  //   std::error_code why;
+  //   md5.Md5_File_Calc(std::filesystem::path("caf\xE9"), why);
+  Text Md5_File_Calc(const std::filesystem::path& InFile, std::error_code& error);
+  template <class Path>
+  requires std::same_as<Path, std::filesystem::path>  // a text literal picks the Text form
+      Text Md5_File_Calc(const Path& InFile) {
+    std::error_code ignored;
+    return Md5_File_Calc(InFile, ignored);
+  }
+
+  // The digest of what an open input yields from where it stands to its end: standard input, a
+  // pipe, a socket. Failures as for a path.
+  //   auto in = ansicrypt::platform::InputFile::StandardInput();
+  //   md5.Md5_Input_Calc(in, why);
+  Text Md5_Input_Calc(platform::InputFile& input, std::error_code& error);
+
  private:
   friend struct test::Md5EngineAccess;
 
@@ -51,6 +76,8 @@ class clsMD5 {
   // bytes or more, before anything is absorbed.
   void FinishDigest();
   Text DigestToHex() const;
+  // Digests the rest of `input`; the empty text, with the reason in `error`, on failure.
+  Text DigestInput(platform::InputFile& input, std::error_code& error);
 
   std::array<std::uint32_t, 4> DigestState{};  // A, B, C, D
   std::int32_t ByteCount = 0;                  // bytes absorbed since the reset

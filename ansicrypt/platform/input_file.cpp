@@ -1,4 +1,4 @@
-// File reading by name with POSIX calls.
+// File reading with POSIX calls.
 #include "ansicrypt/platform/input_file.h"
 
 #include <fcntl.h>
@@ -33,10 +33,18 @@ std::string NativePath(const Text& name) {
   return TextToUtf8(name);
 }
 
-InputFile::InputFile(const Text& name) : fd_(-1) {
-  const std::string path = NativePath(name);
+InputFile::InputFile(const Text& name) : fd_(-1), owned_(true) { Open(NativePath(name).c_str()); }
+
+InputFile::InputFile(const std::filesystem::path& path) : fd_(-1), owned_(true) {
+  if (path.empty()) ThrowErrno(ENOENT, "open");
+  Open(path.c_str());
+}
+
+InputFile InputFile::StandardInput() { return InputFile(STDIN_FILENO, false); }
+
+void InputFile::Open(const char* path) {
   // Only an existing file is opened: O_CREAT is never given.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd_ < 0) ThrowErrno(errno, "open");
   struct stat status {};
   if (::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) {
@@ -47,7 +55,13 @@ InputFile::InputFile(const Text& name) : fd_(-1) {
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-InputFile::~InputFile() { ::close(fd_); }
+InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_), owned_(other.owned_) {
+  other.owned_ = false;
+}
+
+InputFile::~InputFile() {
+  if (owned_) ::close(fd_);
+}
 
 std::size_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
   while (true) {
@@ -55,6 +69,16 @@ std::size_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) ThrowErrno(errno, "read");
   }
+}
+
+std::size_t InputFile::ReadFull(std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const std::size_t n = Read(buffer + done, size - done);
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
 }
 
 }  // namespace ansicrypt::platform

@@ -1,8 +1,9 @@
-// A file opened by name for reading only, as raw bytes.
+// A file opened for reading only, as raw bytes: by name, or standard input as it stands.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <system_error>
 
@@ -19,18 +20,36 @@ class InputFile {
   // Opens the named file for reading only; never creates or writes it. Raises std::system_error
   // (generic category) when it does not exist, is a directory or cannot be opened, and
   // ansicrypt::Error for a name that NativePath refuses. A relative name is resolved against the
-  // current directory; pipes and devices such as /dev/stdin are read like files.
+  // current directory; pipes and devices are read like files.
   explicit InputFile(const Text& name);
+
+  // The same for a native path, whatever bytes its name holds (names that are not UTF-8 too).
+  //   ansicrypt::platform::InputFile file(std::filesystem::path("caf\xE9"));
+  explicit InputFile(const std::filesystem::path& path);
+
+  // Standard input (descriptor 0) from where it stands: what a caller before us read is not read
+  // again, and a socket or pipe works as well as a file. It is not closed with the object.
+  static InputFile StandardInput();
+
   ~InputFile();
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&&) = delete;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
   // Reads up to `size` bytes; returns how many were read, 0 only at the end of the file. Raises
-  // std::system_error on a read error.
+  // std::system_error (generic category) on a read error, standard input being a directory too.
   std::size_t Read(std::uint8_t* buffer, std::size_t size);
 
+  // Reads until `size` bytes are in or the file ends; returns how many were read.
+  std::size_t ReadFull(std::uint8_t* buffer, std::size_t size);
+
  private:
+  InputFile(int fd, bool owned) : fd_(fd), owned_(owned) {}
+  void Open(const char* path);
+
   int fd_;
+  bool owned_;
 };
 
 }  // namespace ansicrypt::platform

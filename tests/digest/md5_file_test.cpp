@@ -1,6 +1,7 @@
 // clsMD5 on files: sizes around the block length, failures, pipes and the 2^28-byte limit.
 #include <gtest/gtest.h>
 #include <openssl/md5.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "ansicrypt/digest/md5.h"
+#include "ansicrypt/platform/input_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/vector_file.h"
 
@@ -68,6 +70,63 @@ TEST(Md5File, NonAsciiNamesAreUtf8Paths) {
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), u"900150983CD24FB0D6963F7D28E17F72");
 }
 
+// A native path opens whatever bytes the name holds; the UTF-16 form cannot name such a file.
+TEST(Md5File, NativePathOpensNamesThatAreNotUtf8) {
+  const TempDir dir;
+  const auto file = dir.Write("caf\xE9", {'a', 'b', 'c'});
+  clsMD5 md5;
+  std::error_code why;
+  EXPECT_EQ(md5.Md5_File_Calc(file, why), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_FALSE(why);
+  EXPECT_EQ(md5.Md5_File_Calc(file), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_EQ(md5.Md5_File_Calc(FileName(dir.path()) + u"/caf\u00E9"), u"");  // UTF-8 C3 A9
+}
+
+TEST(Md5File, FailuresSayWhy) {
+  const TempDir dir;
+  clsMD5 md5;
+  std::error_code why;
+  EXPECT_EQ(md5.Md5_File_Calc(dir.path() / "missing", why), u"");
+  EXPECT_EQ(why, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(md5.Md5_File_Calc(dir.path(), why), u"");
+  EXPECT_EQ(why, std::errc::is_a_directory);
+  EXPECT_EQ(md5.Md5_File_Calc(std::filesystem::path(), why), u"");
+  EXPECT_EQ(why, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(md5.Md5_File_Calc(dir.Write("ok", {}), why), u"D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_FALSE(why);  // a success clears an earlier error
+}
+
+// Descriptor 0 replaced by a file that a caller already read from: the digest covers the rest,
+// and a second digest of the same input is that of no bytes.
+TEST(Md5File, StandardInputFromWhereItStands) {
+  const TempDir dir;
+  ByteArray bytes(100000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  const auto file = dir.Write("input", bytes);
+  const int saved = ::dup(STDIN_FILENO);
+  ASSERT_GE(saved, 0);
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::lseek(fd, 10, SEEK_SET), 10);
+  ASSERT_EQ(::dup2(fd, STDIN_FILENO), STDIN_FILENO);
+  ::close(fd);
+  clsMD5 md5;
+  std::error_code why;
+  Text rest;
+  Text nothing;
+  {
+    auto input = platform::InputFile::StandardInput();
+    rest = md5.Md5_Input_Calc(input, why);
+    nothing = md5.Md5_Input_Calc(input, why);
+  }
+  const bool stillOpen = ::fcntl(STDIN_FILENO, F_GETFD) >= 0;
+  ::dup2(saved, STDIN_FILENO);
+  ::close(saved);
+  EXPECT_EQ(rest, OpenSslMd5(ByteArray(bytes.begin() + 10, bytes.end())));
+  EXPECT_EQ(nothing, u"D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_TRUE(stillOpen);
+}
+
 TEST(Md5File, PipeIsReadToItsEnd) {
   const TempDir dir;
   const auto fifo = dir.path() / "pipe";
@@ -121,6 +180,9 @@ TEST(Md5FileLarge, LimitAt2To28Bytes) {
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), std::u16string(hex.begin(), hex.end()));
   std::filesystem::resize_file(file, static_cast<std::uintmax_t>(clsMD5::kMaxFileBytes));
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), u"");
+  std::error_code why;
+  EXPECT_EQ(md5.Md5_File_Calc(file, why), u"");
+  EXPECT_EQ(why, make_error_code(errc::overflow));
 }
 
 }  // namespace
