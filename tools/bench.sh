@@ -1,8 +1,8 @@
 #!/bin/sh
-# Builds the release preset, runs every benchmark case beside its peer (OpenSSL, iconv), then
-# times the tool against coreutils on a 256 MiB - 1 byte file. Each section ends with a table:
-# throughput of ansicrypt and of its peer, and their ratio (above 1: ansicrypt is faster).
-# Usage: sh tools/bench.sh [--quick]   (--quick: the library cases only)
+# Builds the release preset, runs every benchmark case beside its peer (OpenSSL, iconv), then times
+# the tool against coreutils, openssl and the library's own tight loop, whole process. Each section
+# ends with a table: throughput of ansicrypt and of its peer, and their ratio (above 1: ansicrypt is
+# faster). Usage: sh tools/bench.sh [--quick]   (--quick: the library cases only)
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
@@ -12,6 +12,7 @@ build/release/bench/ansicrypt_bench --benchmark_min_time=0.3 2>/dev/null | sed -
 [ "${1:-}" = "--quick" ] && exit 0
 
 tool=$PWD/build/release/cli/ansicrypt
+loop=$PWD/build/release/bench/ansicrypt_records_loop
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -19,11 +20,22 @@ size=268435455
 head -c "$size" /dev/urandom > big
 base64 -w0 big > big.b64
 for i in 1 2 3 4 5 6 7 8; do head -c 33554432 /dev/urandom > "part$i"; done
+records=1000000
+python3 -c "
+import random
+random.seed(1)
+with open('plain', 'w') as f:
+    for _ in range($records):
+        f.write(''.join(random.choice('abcdefghijklmnopqrstuvwxyz0123456789') for _ in range(16)) + '\n')
+"
+"$tool" encrypt --key k < plain > hex
 
-# Best wall time of three runs of a shell command, in seconds.
+# Best wall time of three runs of a shell command, in nanoseconds. Dirty pages of earlier runs are
+# written out first, so that no run pays for another's write-back.
 best() {
   best_ns=""
   for _ in 1 2 3; do
+    sync
     start=$(date +%s%N)
     sh -c "$1" > /dev/null
     elapsed=$(( $(date +%s%N) - start ))
@@ -36,12 +48,32 @@ row() {  # row SERVICE BYTES OURS_CMD PEER PEER_CMD
   ours=$(best "$3")
   peer=$(best "$5")
   awk -v s="$1" -v b="$2" -v o="$ours" -v p="$peer" -v n="$4" 'BEGIN {
-    printf "%-34s %11.1f MB/s %11.1f MB/s %-12s %6.2f\n", s, b / o * 1000, b / p * 1000, n, p / o }'
+    printf "%-34s %11.1f MB/s %11.1f MB/s %-14s %6.2f\n", s, b / o * 1000, b / p * 1000, n, p / o }'
 }
 
-printf "\n%-34s %16s %16s %-12s %6s\n" "whole process" "ansicrypt" "peer" "peer" "ratio"
+# The tight loop prints records per second; the tool is timed whole.
+records_row() {  # records_row SERVICE OPERATION INPUT JOBS
+  ours=$(best "$tool $2 --key k -j $4 < $3")
+  peer=$("$loop" "$2" k "$3" | cut -d' ' -f1)
+  awk -v s="$1" -v o="$ours" -v p="$peer" -v r="$records" 'BEGIN {
+    printf "%-34s %11.0f rec/s %10.0f rec/s %-14s %6.2f\n", s, r / o * 1e9, p, "library loop", r / o * 1e9 / p }'
+}
+
+printf "\n%-34s %16s %16s %-14s %6s\n" "whole process" "ansicrypt" "peer" "peer" "ratio"
 row "md5 256MiB-1" "$size" "$tool md5 big" "md5sum" "md5sum big"
-row "base64 encode 256MiB-1" "$size" "$tool base64 big out" "base64 -w0" "base64 -w0 big > out"
-row "base64 decode 256MiB-1" "$size" "$tool base64 -d big.b64 out" "base64 -d" "base64 -d big.b64 > out"
+row "md5 256MiB-1 from a pipe" "$size" "cat big | $tool md5" "md5sum" "cat big | md5sum"
+row "base64 encode 256MiB-1" "$size" "$tool base64 big -o out" "base64 -w0" "base64 -w0 big > out"
+row "base64 decode 256MiB-1" "$size" "$tool base64 -d big.b64 -o out" "base64 -d" "base64 -d big.b64 > out"
+row "base64 encode into a pipe" "$size" "$tool base64 big | cat" "base64 -w0" "base64 -w0 big | cat"
+row "base64 decode into a pipe" "$size" "$tool base64 -d big.b64 | cat" "base64 -d" "base64 -d big.b64 | cat"
+if printf 12345678 | openssl enc -des-ecb -K 0123456789ABCDEF -nopad -provider legacy \
+     -provider default > /dev/null 2>&1; then
+  row "des -e 256MiB-1 into a pipe" "$size" "$tool des -e --key 0123456789ABCDEF big | cat" \
+    "openssl enc" "openssl enc -des-ecb -K 0123456789ABCDEF -provider legacy -provider default -in big | cat"
+fi
 row "md5 -j 2, 8 x 32MiB" $((8 * 33554432)) "$tool md5 -j 2 part1 part2 part3 part4 part5 part6 part7 part8" \
   "md5sum" "md5sum part1 part2 part3 part4 part5 part6 part7 part8"
+records_row "decrypt 1M x 32 digits, -j 1" decrypt hex 1
+records_row "decrypt 1M x 32 digits, -j 2" decrypt hex 2
+records_row "encrypt 1M x 16 characters, -j 1" encrypt plain 1
+records_row "encrypt 1M x 16 characters, -j 2" encrypt plain 2
