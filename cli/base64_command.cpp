@@ -1,98 +1,125 @@
-// ansicrypt base64: Base64 of bytes streamed in pieces, or of a text's ANSI bytes.
+// ansicrypt base64: Base64 of a stream of bytes and back, in pieces of whole groups so that the
+// result is that of one call over the whole input, with reading, converting and writing
+// overlapped.
+#include <cstring>
 #include <memory>
 
 #include "ansicrypt/base64/base64.h"
-#include "ansicrypt/common/utf8.h"
-#include "ansicrypt/text/base64_text.h"
 #include "cli/commands.h"
-#include "cli/io.h"
+#include "cli/output_file.h"
+#include "cli/overlapped_writer.h"
+#include "cli/report.h"
+#include "cli/stream_input.h"
 
 namespace ansicrypt::cli {
 namespace {
 
+constexpr std::size_t kBytesPerPiece = 3 << 18;       // encoded: 1 MiB of characters
+constexpr std::size_t kCharactersPerPiece = 4 << 18;  // decoded: 768 KiB
+
 struct Base64Options {
   bool decode = false;
-  bool text = false;
+  std::size_t columns = 0;
   std::string in = "-";
   std::string out = "-";
 };
 
-// Pieces are whole groups (3 bytes in, 4 characters out), so that the result equals that of one
-// call over the whole input while memory stays constant.
-constexpr std::size_t kBytesPerPiece = 3 << 18;
-constexpr std::size_t kCharactersPerPiece = 4 << 18;
+// Appends `encoded` broken into lines of `columns` characters; `column` carries the position in
+// the current line from piece to piece.
+void AppendWrapped(const ByteArray& encoded, std::size_t columns, std::size_t& column,
+                   ByteArray& out) {
+  std::size_t at = 0;
+  while (at < encoded.size()) {
+    const std::size_t n = std::min(columns - column, encoded.size() - at);
+    out.insert(out.end(), encoded.begin() + static_cast<std::ptrdiff_t>(at),
+               encoded.begin() + static_cast<std::ptrdiff_t>(at + n));
+    at += n;
+    column += n;
+    if (column == columns) {
+      out.push_back('\n');
+      column = 0;
+    }
+  }
+}
 
-void Encode(Input& in, Output& out) {
+void Encode(StreamInput& in, OverlappedWriter& writer, std::size_t columns) {
   ByteArray piece(kBytesPerPiece);
   ByteArray encoded;
+  std::size_t column = 0;
   while (true) {
     piece.resize(in.ReadFull(piece.data(), kBytesPerPiece));
-    Base64::EncodeBase64(piece, encoded);
-    out.Write(encoded);
-    if (piece.size() < kBytesPerPiece) return;
+    ByteArray output = writer.TakeBuffer();
+    if (columns == 0) {
+      Base64::EncodeBase64(piece, output);
+    } else {
+      Base64::EncodeBase64(piece, encoded);
+      AppendWrapped(encoded, columns, column, output);
+    }
+    const bool last = piece.size() < kBytesPerPiece;
+    // Wrapped output ends with a line end, as coreutils writes it.
+    if (last && columns > 0 && column > 0) output.push_back('\n');
+    writer.Submit(std::move(output));
+    if (last) return;
     piece.resize(kBytesPerPiece);
   }
 }
 
-// Decodes a piece that more input follows. A pad character at its end is not the end of the data:
-// its group is decoded as an inner group, which raises the same error as one whole call would.
-void DecodeInnerPiece(const ByteArray& piece, ByteArray& decoded) {
-  if (piece.back() != '=') {
-    Base64::DecodeBase64(piece, decoded);
-    return;
+// Drops the line feeds and carriage returns of p[0..n) in place; returns how many bytes are left.
+std::size_t RemoveLineBreaks(std::uint8_t* p, std::size_t n) {
+  if (std::memchr(p, '\n', n) == nullptr && std::memchr(p, '\r', n) == nullptr) return n;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (p[i] != '\n' && p[i] != '\r') p[kept++] = p[i];
   }
-  const ByteArray lastGroupFirst(piece.end() - 4, piece.end());
-  ByteArray probe(piece.begin(), piece.end() - 4);
-  Base64::DecodeBase64(probe, decoded);  // errors of earlier groups come first
-  probe = lastGroupFirst;
-  probe.insert(probe.end(), {'A', 'A', 'A', 'A'});
-  Base64::DecodeBase64(probe, decoded);
-  throw Error(errc::overflow);  // not reached: "=" inside the data is refused above
+  return kept;
 }
 
-// A line feed at the very end of the input (as a shell adds) is dropped.
-void Decode(Input& in, Output& out) {
-  ByteArray piece = in.ReadFull(kCharactersPerPiece);
-  ByteArray decoded;
+// Line breaks are dropped wherever they are; every other character goes to the decoder. A piece
+// that more input follows is decoded as inner groups: when it would end with a pad character, its
+// last group waits for the next piece, so that the decoder sees the pad inside the data and raises
+// what one call over the whole input raises.
+void Decode(StreamInput& in, OverlappedWriter& writer) {
+  ByteArray pending;  // characters read and not yet decoded
+  ByteArray tail;
   while (true) {
-    ByteArray next =
-        piece.size() == kCharactersPerPiece ? in.ReadFull(kCharactersPerPiece) : ByteArray{};
-    const bool nextIsNewline = (next.size() == 1 && next[0] == '\n') ||
-                               (next.size() == 2 && next[0] == '\r' && next[1] == '\n');
-    if (nextIsNewline) next.clear();
-    if (next.empty()) {
-      if (!piece.empty() && piece.back() == '\n') {
-        piece.pop_back();
-        if (!piece.empty() && piece.back() == '\r') piece.pop_back();
-      }
-      Base64::DecodeBase64(piece, decoded);
-      out.Write(decoded);
+    const std::size_t had = pending.size();
+    pending.resize(had + kCharactersPerPiece);
+    const std::size_t n = in.ReadFull(pending.data() + had, kCharactersPerPiece);
+    pending.resize(had + RemoveLineBreaks(pending.data() + had, n));
+    if (n < kCharactersPerPiece) {
+      ByteArray output = writer.TakeBuffer();
+      Base64::DecodeBase64(pending, output);
+      writer.Submit(std::move(output));
       return;
     }
-    DecodeInnerPiece(piece, decoded);
-    out.Write(decoded);
-    piece = std::move(next);
+    // Keep at least one character back: only the end of the input may end with a pad.
+    std::size_t take = pending.empty() ? 0 : (pending.size() - 1) / 4 * 4;
+    if (take > 0 && pending[take - 1] == '=') take -= 4;
+    if (take == 0) continue;
+    tail.assign(pending.begin() + static_cast<std::ptrdiff_t>(take), pending.end());
+    pending.resize(take);
+    ByteArray output = writer.TakeBuffer();
+    Base64::DecodeBase64(pending, output);
+    writer.Submit(std::move(output));
+    pending.assign(tail.begin(), tail.end());
   }
 }
 
 int RunBase64(const Base64Options& options) {
-  Input in(options.in);
+  StreamInput in(options.in);
   Output out(options.out);
+  out.RefuseSameFile(in.identity(), in.name());
+  OverlappedWriter writer(out);
   try {
-    if (options.text) {
-      std::string text = in.ReadAll();
-      StripTrailingNewline(text);
-      const Text result = options.decode ? DecodeBase64_StrToStr(Utf8ToText(text))
-                                         : EncodeBase64_StrToStr(Utf8ToText(text));
-      out.Write(TextToUtf8(result));
-    } else if (options.decode) {
-      Decode(in, out);
+    if (options.decode) {
+      Decode(in, writer);
     } else {
-      Encode(in, out);
+      Encode(in, writer, options.columns);
     }
   } catch (const Error& e) {
     throw Failure("base64", e.code());
   }
+  writer.Finish();
   out.Commit();
   return 0;
 }
@@ -102,14 +129,13 @@ int RunBase64(const Base64Options& options) {
 void AddBase64Command(CLI::App& app, Runner& selected) {
   auto options = std::make_shared<Base64Options>();
   CLI::App* command = app.add_subcommand(
-      "base64",
-      "Base64 of bytes (no line breaks), or back with -d; --text works on a UTF-8 text's "
-      "ANSI bytes");
+      "base64", "Base64 of bytes, or back with -d (line breaks in the input are skipped)");
+  command->group("Streams of bytes");
   command->add_flag("-d,--decode", options->decode, "Decode");
-  command->add_flag("--text", options->text,
-                    "Encode the text's ANSI bytes; decode to a text (printed as UTF-8)");
-  command->add_option("in", options->in, "Input file (default -: standard input)");
-  command->add_option("out", options->out, "Output file (default -: standard output)");
+  command->add_option("-w,--wrap", options->columns,
+                      "Break encoded lines after this many characters (default 0: no breaks)");
+  command->add_option("file", options->in, "Input file (none or -: standard input)");
+  command->add_option("-o,--output", options->out, "Output file (default: standard output)");
   command->callback([options, &selected] { selected = [options] { return RunBase64(*options); }; });
 }
 

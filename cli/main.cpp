@@ -1,39 +1,75 @@
-// The ansicrypt command-line tool: parses the command line and reports every failure in one place.
+// The ansicrypt command-line tool: parses the command line, runs the chosen command and reports
+// every failure in one place. Exit status: 0 success, 1 failure, 2 usage.
 #include <CLI/CLI.hpp>
 
-#include <iostream>
+#include <csignal>
+#include <sstream>
 
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/code_page.h"
 #include "cli/commands.h"
-#include "cli/io.h"
+#include "cli/output_file.h"
+#include "cli/report.h"
+#include "cli/signals.h"
 
 namespace {
 
-int Report(const std::string& subject, std::error_code code) {
-  std::cerr << "ansicrypt: " << subject << ": " << code.message() << " (error " << code.value()
-            << ")\n";
-  return 1;
+using namespace ansicrypt;
+
+constexpr int kUsage = 2;
+
+// Help and version texts go out through the same checked writes as every result.
+int WriteText(const std::string& text) {
+  try {
+    cli::Output("-").Write(text);
+    return 0;
+  } catch (const cli::BrokenPipe&) {
+    return 128 + SIGPIPE;
+  } catch (const cli::Failure& f) {
+    cli::ReportLine(f.what());
+    return 1;
+  }
+}
+
+// A usage error names what was not understood: an unknown command, option or argument.
+int ReportUsage(const CLI::App& app, const CLI::ParseError& error) {
+  std::string message = error.what();
+  const std::vector<std::string> unknown = app.remaining(true);
+  if (!unknown.empty()) {
+    const std::string& first = unknown.front();
+    if (app.get_subcommands().empty() && first.rfind('-', 0) != 0) {
+      message = "unknown command '" + first + "'";
+    } else if (first.rfind('-', 0) == 0 && first != "-") {
+      message = "unrecognized option '" + first + "'";
+    } else {
+      message = "unexpected argument '" + first + "'";
+    }
+  }
+  cli::ReportMessage(message);
+  cli::ReportLine("Try 'ansicrypt --help' for more information.");
+  return kUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace ansicrypt;
+  cli::InstallSignalCleanup();
   CLI::App app{
-      "Byte-exact DES, triple DES, MD5 and Base64 of a legacy Windows program.\n"
+      "Byte-exact DES, triple DES, MD5 and Base64 of a legacy Windows program, for its data.\n"
       "DES, ECB and MD5 are broken for new designs: use this for legacy data only.",
       "ansicrypt"};
   app.set_version_flag("--version", "ansicrypt " ANSICRYPT_VERSION);
   app.require_subcommand(1);
-  app.fallthrough();  // --codepage may stand after the subcommand too
-  unsigned codePage = 1252;
-  app.add_option("--codepage", codePage,
-                 "ANSI code page for texts (874, 932, 936, 949, 950, "
-                 "1250-1258, 65001)")
+  app.fallthrough();  // the global options may stand after the command too
+  app.add_option("--codepage",
+                 "ANSI code page of the texts (874, 932, 936, 949, 950, "
+                 "1250-1258, 65001); default 1252")
       ->check([](const std::string& value) {
         try {
-          platform::SetAnsiCodePage(static_cast<unsigned>(std::stoul(value)));
+          std::size_t used = 0;
+          const unsigned long number = std::stoul(value, &used);
+          if (used != value.size()) throw std::invalid_argument(value);
+          platform::SetAnsiCodePage(static_cast<unsigned>(number));
           return std::string();
         } catch (const std::exception&) {
           return "unknown code page " + value;
@@ -41,35 +77,36 @@ int main(int argc, char** argv) {
       });
   app.add_flag_callback(
       "--best-fit", [] { platform::SetAnsiBestFit(true); },
-      "Write characters the code page lacks as Windows' best fit does (\"\u0100\" -> \"A\") "
-      "instead of \"?\"");
+      "Write characters the code page lacks as Windows' best fit does (\u0100 -> A) instead of ?");
   cli::Runner selected;
   cli::AddMd5Command(app, selected);
-  cli::AddTextCipherCommands(app, selected);
   cli::AddDesCommand(app, selected);
   cli::AddBase64Command(app, selected);
+  cli::AddTextCommands(app, selected);
   cli::AddSelftestCommand(app, selected);
+
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+  } catch (const CLI::Success& e) {  // --help or --version
+    std::ostringstream out, err;
+    app.exit(e, out, err);
+    return WriteText(out.str());
   } catch (const CLI::ParseError& e) {
-    std::cerr << "ansicrypt: " << e.what() << "\nRun with --help for more information.\n";
-    return 2;
+    return ReportUsage(app, e);
   }
   const std::string command = app.get_subcommands().front()->get_name();
   try {
     return selected();
-  } catch (const cli::Failure& f) {
-    return Report(f.subject(), f.code());
-  } catch (const std::system_error& e) {
-    return Report(command, e.code());
-  } catch (const std::exception& e) {
-    std::cerr << "ansicrypt: " << command << ": " << e.what() << "\n";
+  } catch (const cli::BrokenPipe&) {
+    return 128 + SIGPIPE;  // the reader has gone: end quietly, as coreutils does
+  } catch (const cli::Reported&) {
     return 1;
+  } catch (const cli::Failure& f) {
+    cli::ReportLine(f.what());
+  } catch (const std::system_error& e) {  // ansicrypt::Error too
+    cli::ReportFailure(command, e.code());
+  } catch (const std::exception& e) {
+    cli::ReportMessage(command + ": " + e.what());
   }
+  return 1;
 }

@@ -1,18 +1,21 @@
-// ansicrypt md5: digests of files in md5sum's layout, checks of md5sum lists, text digests.
-#include <condition_variable>
+// ansicrypt md5: digests of files in md5sum's layout (uppercase digits), and md5sum's list checks
+// with its messages and exit status.
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <sstream>
-#include <thread>
 
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
 #include "cli/commands.h"
-#include "cli/io.h"
+#include "cli/md5_list.h"
+#include "cli/ordered_jobs.h"
+#include "cli/output_file.h"
+#include "cli/report.h"
+#include "cli/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -20,173 +23,271 @@ namespace {
 struct Md5Options {
   std::vector<std::string> files;
   unsigned jobs = 1;
-  std::string checkList;
-  std::optional<std::string> text;
-  bool registers = false;
+  bool check = false;
+  bool tag = false;
+  bool zero = false;
+  bool quiet = false;
+  bool status = false;
+  bool strict = false;
+  bool warn = false;
+  bool ignoreMissing = false;
 };
-
-std::string PathOf(const std::string& name) { return name == "-" ? "/dev/stdin" : name; }
-
-std::string Registers(const clsMD5& md5) {
-  return TextToUtf8(u"registers " + md5.RegisterA() + u" " + md5.RegisterB() + u" " +
-                    md5.RegisterC() + u" " + md5.RegisterD());
-}
-
-// Why a file gave no digest: what opening it says, else the size limit, else a read error.
-std::error_code WhyNoDigest(const std::string& name) {
-  try {
-    platform::InputFile file(Utf8ToText(PathOf(name)));
-  } catch (const std::system_error& e) {
-    return e.code();
-  }
-  std::error_code ignored;
-  const auto size = std::filesystem::file_size(PathOf(name), ignored);
-  if (!ignored && size >= static_cast<std::uintmax_t>(clsMD5::kMaxFileBytes)) {
-    return make_error_code(errc::overflow);
-  }
-  return std::make_error_code(std::errc::io_error);
-}
-
-void ReportFailure(const std::string& name, std::error_code code) {
-  std::cerr << "ansicrypt: " << name << ": " << code.message() << " (error " << code.value()
-            << ")\n";
-}
 
 struct Digest {
-  Text hex;  // empty when the file could not be digested
-  std::string registers;
+  std::string hex;  // empty when the input could not be digested
+  std::error_code error;
 };
 
-// Digests `names` on `jobs` threads, one clsMD5 each, and hands the results to `consume` in the
-// order of the names as soon as each is ready.
-void DigestFiles(const std::vector<std::string>& names, unsigned jobs, bool registers,
-                 const std::function<void(std::size_t, const Digest&)>& consume) {
-  std::vector<std::optional<Digest>> results(names.size());
-  std::mutex mutex;
-  std::condition_variable ready;
-  std::size_t next = 0;
-  auto work = [&] {
-    clsMD5 md5;
-    while (true) {
-      std::size_t index;
-      {
-        const std::lock_guard lock(mutex);
-        if (next == names.size()) return;
-        index = next++;
-      }
-      Digest digest{md5.Md5_File_Calc(Utf8ToText(PathOf(names[index]))), {}};
-      if (registers) digest.registers = Registers(md5);
-      {
-        const std::lock_guard lock(mutex);
-        results[index] = std::move(digest);
-      }
-      ready.notify_all();
-    }
-  };
-  std::vector<std::jthread> workers;
-  for (unsigned i = 1; i < std::min<std::size_t>(jobs, names.size()); ++i)
-    workers.emplace_back(work);
-  if (!names.empty()) workers.emplace_back(work);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    std::unique_lock lock(mutex);
-    ready.wait(lock, [&] { return results[i].has_value(); });
-    const Digest digest = std::move(*results[i]);
-    lock.unlock();
-    consume(i, digest);
+// The digest of a named file, or of standard input for "-", read from where it stands.
+Digest DigestNamed(const std::string& name) {
+  clsMD5 md5;
+  Digest digest;
+  Text hex;
+  if (name == "-") {
+    WidenPipe(STDIN_FILENO);
+    auto input = platform::InputFile::StandardInput();
+    hex = md5.Md5_Input_Calc(input, digest.error);
+  } else {
+    hex = md5.Md5_File_Calc(std::filesystem::path(name), digest.error);
   }
+  digest.hex = TextToUtf8(hex);
+  return digest;
 }
 
-int DigestFileList(const Md5Options& options) {
+// Digests `names` on `jobs` threads and hands each digest to `consume` in the order of the names.
+// Standard input is read by the calling thread, in its turn: "-" twice digests the data, then
+// nothing, as md5sum does.
+void DigestInOrder(const std::vector<std::string>& names, unsigned jobs,
+                   const std::function<void(const std::string&, Digest&)>& consume) {
+  std::size_t next = 0;
+  OrderedJobs<std::string, Digest>::Run(
+      jobs, 4 * jobs,
+      [&]() -> std::optional<std::string> {
+        if (next == names.size()) return std::nullopt;
+        return names[next++];
+      },
+      [](std::string& name) { return DigestNamed(name); },
+      [](const std::string& name) { return name == "-"; },
+      [&](std::string& name, Digest& digest) { consume(name, digest); });
+}
+
+// Lines written through one buffer, in pieces, and at once to a terminal.
+class LineWriter {
+ public:
+  LineWriter() : interactive_(::isatty(STDOUT_FILENO) != 0) {}
+  ~LineWriter() = default;
+  void Add(std::string_view line) {
+    buffer_ += line;
+    if (interactive_ || buffer_.size() >= (1 << 16)) Flush();
+  }
+  void Flush() {
+    out_.Write(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  Output out_{"-"};
+  bool interactive_;
+  std::string buffer_;
+};
+
+int DigestFiles(const Md5Options& options) {
   const std::vector<std::string> names =
       options.files.empty() ? std::vector<std::string>{"-"} : options.files;
+  LineWriter out;
   int status = 0;
-  Output out("-");
-  DigestFiles(names, options.jobs, options.registers, [&](std::size_t i, const Digest& digest) {
+  DigestInOrder(names, options.jobs, [&](const std::string& name, Digest& digest) {
     if (digest.hex.empty()) {
-      ReportFailure(names[i], WhyNoDigest(names[i]));
+      out.Flush();
+      ReportFailure(QuoteName(name), digest.error);
       status = 1;
       return;
     }
-    std::string line = TextToUtf8(digest.hex) + "  " + names[i] + "\n";
-    if (options.registers) line += digest.registers + "\n";
-    out.Write(line);
+    out.Add(DigestLine(digest.hex, name, options.tag, options.zero));
   });
+  out.Flush();
   return status;
 }
 
-// Checks a list in md5sum's layout: "DIGEST  NAME" or "DIGEST *NAME", digits in either case.
-int CheckList(const Md5Options& options) {
-  Input list(options.checkList);
-  std::istringstream lines(list.ReadAll());
-  std::vector<std::string> names;
-  std::vector<std::string> expected;
-  int status = 0;
-  std::size_t lineNumber = 0;
-  for (std::string line; std::getline(lines, line);) {
-    ++lineNumber;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const bool wellFormed = line.size() > 34 &&
-                            line.find_first_not_of("0123456789abcdefABCDEF") == 32 &&
-                            line[32] == ' ' && (line[33] == ' ' || line[33] == '*');
-    if (!wellFormed) {
-      std::cerr << "ansicrypt: " << (IsStandardStream(options.checkList) ? "-" : options.checkList)
-                << ":" << lineNumber << ": improperly formatted line\n";
-      status = 1;
-      continue;
+std::string Plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Checks one list as md5sum -c does; true when it passes.
+bool CheckList(const std::string& list, const Md5Options& options, LineWriter& out) {
+  const bool isStandardInput = list == "-";
+  const std::string shown = QuoteName(isStandardInput ? "standard input" : list);
+  std::string text;
+  try {
+    std::optional<platform::InputFile> file;
+    if (isStandardInput) {
+      file.emplace(platform::InputFile::StandardInput());
+    } else {
+      file.emplace(std::filesystem::path(list));
     }
-    std::string digest = line.substr(0, 32);
-    for (auto& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    expected.push_back(digest);
-    names.push_back(line.substr(34));
+    std::uint8_t buffer[1 << 16];
+    while (const std::size_t n = file->Read(buffer, sizeof buffer)) {
+      text.append(reinterpret_cast<const char*>(buffer), n);
+    }
+  } catch (const std::system_error& e) {
+    out.Flush();
+    ReportFailure(QuoteName(list), e.code());
+    return false;
   }
-  Output out("-");
-  DigestFiles(names, options.jobs, false, [&](std::size_t i, const Digest& digest) {
-    const std::string result = digest.hex.empty()                      ? "FAILED open or read"
-                               : TextToUtf8(digest.hex) == expected[i] ? "OK"
-                                                                       : "FAILED";
-    if (result != "OK") status = 1;
-    out.Write(names[i] + ": " + result + "\n");
-  });
-  return status;
+
+  // Lines are handled in their order, misformatted ones too, so that the warnings of -w come
+  // among the other messages where md5sum gives them.
+  struct Line {
+    std::size_t number;
+    std::optional<ListEntry> entry;  // none: improperly formatted
+  };
+  ListParser parser;
+  std::size_t at = 0;
+  std::size_t lineNumber = 0;
+  const auto nextLine = [&]() -> std::optional<Line> {
+    while (at < text.size()) {
+      std::size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      std::string_view line(text.data() + at, end - at);
+      at = end + 1;
+      ++lineNumber;
+      if (!line.empty() && line.front() == '#') continue;  // a comment
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (line.empty()) continue;
+      std::optional<ListEntry> entry = parser.Parse(line);
+      if (entry && isStandardInput && entry->name == "-") entry.reset();
+      return Line{lineNumber, std::move(entry)};
+    }
+    return std::nullopt;
+  };
+  std::size_t wellFormed = 0;
+  std::size_t misformatted = 0;
+  std::size_t failedReads = 0;
+  std::size_t mismatched = 0;
+  bool matched = false;
+  OrderedJobs<Line, Digest>::Run(
+      options.jobs, 4 * options.jobs, nextLine,
+      [](Line& line) { return line.entry ? DigestNamed(line.entry->name) : Digest{}; },
+      [](const Line& line) { return line.entry && line.entry->name == "-"; },
+      [&](Line& line, Digest& digest) {
+        if (!line.entry) {
+          ++misformatted;
+          if (options.warn) {
+            out.Flush();
+            ReportMessage(shown + ": " + std::to_string(line.number) +
+                          ": improperly formatted MD5 checksum line");
+          }
+          return;
+        }
+        ++wellFormed;
+        const std::string& name = line.entry->name;
+        if (digest.hex.empty()) {
+          if (options.ignoreMissing && digest.error == std::errc::no_such_file_or_directory) {
+            return;
+          }
+          out.Flush();
+          ReportFailure(QuoteName(name), digest.error);
+          ++failedReads;
+          if (!options.status) out.Add(CheckedName(name) + ": FAILED open or read\n");
+          return;
+        }
+        bool same = true;
+        for (std::size_t i = 0; i < digest.hex.size(); ++i) {
+          same = same &&
+                 std::toupper(static_cast<unsigned char>(line.entry->digest[i])) == digest.hex[i];
+        }
+        if (same) {
+          matched = true;
+          if (!options.status && !options.quiet) out.Add(CheckedName(name) + ": OK\n");
+        } else {
+          ++mismatched;
+          if (!options.status) out.Add(CheckedName(name) + ": FAILED\n");
+        }
+      });
+  out.Flush();
+
+  if (wellFormed == 0) {
+    ReportMessage(shown + ": no properly formatted checksum lines found");
+  } else if (!options.status) {
+    if (misformatted > 0) {
+      ReportMessage("WARNING: " + Plural(misformatted, "line is", "lines are") +
+                    " improperly formatted");
+    }
+    if (failedReads > 0) {
+      ReportMessage("WARNING: " + Plural(failedReads, "listed file", "listed files") +
+                    " could not be read");
+    }
+    if (mismatched > 0) {
+      ReportMessage("WARNING: " + Plural(mismatched, "computed checksum", "computed checksums") +
+                    " did NOT match");
+    }
+    if (options.ignoreMissing && !matched) ReportMessage(shown + ": no file was verified");
+  }
+  return wellFormed > 0 && matched && mismatched == 0 && failedReads == 0 &&
+         (!options.strict || misformatted == 0);
 }
 
-int DigestText(const Md5Options& options) {
-  clsMD5 md5;
-  std::string line = TextToUtf8(md5.Md5_String_Calc(Utf8ToText(*options.text))) + "\n";
-  if (options.registers) line += Registers(md5) + "\n";
-  Output("-").Write(line);
-  return 0;
+int CheckLists(const Md5Options& options) {
+  const std::vector<std::string> lists =
+      options.files.empty() ? std::vector<std::string>{"-"} : options.files;
+  LineWriter out;
+  bool passed = true;
+  for (const std::string& list : lists) passed = CheckList(list, options, out) && passed;
+  out.Flush();
+  return passed ? 0 : 1;
 }
 
 }  // namespace
 
 void AddMd5Command(CLI::App& app, Runner& selected) {
   auto options = std::make_shared<Md5Options>();
-  CLI::App* command = app.add_subcommand("md5",
-                                         "MD5 digests of files (none or -: standard input), "
-                                         "in md5sum's layout with uppercase digits");
-  command->add_option("files", options->files, "Files to digest");
+  CLI::App* command = app.add_subcommand(
+      "md5", "MD5 digests of files in md5sum's layout, with uppercase digits; -c checks a list");
+  command->group("Streams of bytes");
+  command->add_option("files", options->files,
+                      "Files to digest, or lists to check with -c (none or -: standard input)");
   command->add_option("-j,--jobs", options->jobs, "Digest this many files at a time")
       ->check(CLI::Range(1, 256));
-  auto* check = command->add_option("-c,--check", options->checkList,
-                                    "Check the digests listed in an md5sum-format file");
-  auto* text =
-      command->add_option("--text", options->text, "Digest this text's ANSI bytes instead");
-  command->add_flag("--registers", options->registers,
-                    "Also print the four state words as signed decimal numbers");
-  check->excludes(text);
-  command->callback([options, &selected] {
-    if (!options->checkList.empty() && !options->files.empty()) {
-      throw CLI::ValidationError("--check", "takes no file arguments");
+  command->add_flag("-c,--check", options->check, "Read digests from the lists and check them");
+  command->add_flag("--tag", options->tag, "Write BSD-style lines: MD5 (NAME) = DIGEST");
+  command->add_flag("-z,--zero", options->zero,
+                    "End each output line with NUL instead of a line feed; no name escaping");
+  // --quiet, --status and --warn undo each other: the last one given counts, as in md5sum.
+  auto* quiet =
+      command->add_flag("--quiet", options->quiet, "With -c: do not print OK for each good file");
+  auto* status = command->add_flag("--status", options->status,
+                                   "With -c: print nothing; the exit status tells");
+  command->add_flag("--strict", options->strict, "With -c: fail on improperly formatted lines");
+  auto* warn = command->add_flag("-w,--warn", options->warn,
+                                 "With -c: warn about improperly formatted lines");
+  command->add_flag("--ignore-missing", options->ignoreMissing,
+                    "With -c: say nothing of listed files that do not exist");
+  command->callback([options, command, quiet, status, warn, &selected] {
+    for (const CLI::Option* given : command->parse_order()) {
+      if (given == quiet || given == status || given == warn) {
+        options->quiet = given == quiet;
+        options->status = given == status;
+        options->warn = given == warn;
+      }
     }
-    if (options->text && !options->files.empty()) {
-      throw CLI::ValidationError("--text", "takes no file arguments");
+    if (options->check) {
+      if (options->tag)
+        throw CLI::ValidationError("the --tag option is meaningless when verifying checksums");
+      if (options->zero)
+        throw CLI::ValidationError("the --zero option is not supported when verifying checksums");
+    } else {
+      for (const auto& [set, name] : {std::pair{options->quiet, "--quiet"},
+                                      {options->status, "--status"},
+                                      {options->strict, "--strict"},
+                                      {options->warn, "--warn"},
+                                      {options->ignoreMissing, "--ignore-missing"}}) {
+        if (set) {
+          throw CLI::ValidationError(std::string("the ") + name +
+                                     " option is meaningful only when verifying checksums");
+        }
+      }
     }
-    selected = [options] {
-      if (!options->checkList.empty()) return CheckList(*options);
-      if (options->text) return DigestText(*options);
-      return DigestFileList(*options);
-    };
+    selected = [options] { return options->check ? CheckLists(*options) : DigestFiles(*options); };
   });
 }
 

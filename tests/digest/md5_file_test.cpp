@@ -1,7 +1,7 @@
 // clsMD5 on files: sizes around the block length, failures, pipes and the 2^28-byte limit.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/md5.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

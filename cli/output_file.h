@@ -1,0 +1,68 @@
+// Where a command writes its result: standard output, or a file that is replaced only when the
+// command succeeds. The tool never removes anything it did not create.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ansicrypt/common/types.h"
+
+namespace ansicrypt::cli {
+
+// A write to a pipe whose reader has gone: the tool ends quietly, as coreutils does.
+class BrokenPipe : public std::exception {};
+
+// The device and inode of a file, to tell whether an input is also the output.
+struct FileIdentity {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);  // symbolic links followed
+std::optional<FileIdentity> IdentityOfDescriptor(int fd);             // regular files only
+
+class Output {
+ public:
+  // "-" or "": standard output. Otherwise OUT (symbolic links followed): when it is a regular file
+  // or does not exist yet, the result goes to a temporary file beside it, renamed over it by
+  // Commit() with the old file's permissions; anything else (a device, a FIFO, a terminal) is
+  // written directly and never removed. Raises Failure when it cannot be opened.
+  explicit Output(const std::string& path);
+  ~Output();  // removes the temporary file unless committed
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  // Raises Failure on a write error, BrokenPipe when the reader of a pipe has gone.
+  void Write(const std::uint8_t* data, std::size_t size);
+  void Write(std::string_view text) {
+    Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  }
+  void Write(const ByteArray& bytes) { Write(bytes.data(), bytes.size()); }
+
+  // Puts the result in place (renames the temporary file). Raises Failure.
+  void Commit();
+
+  // Raises Failure ("input file is output file") when the output is written in place (standard
+  // output, or a non-regular OUT) and is the same regular file as the input.
+  void RefuseSameFile(const std::optional<FileIdentity>& input, const std::string& inputName) const;
+
+  const std::string& name() const { return name_; }  // quoted, for messages
+
+ private:
+  std::string name_;
+  int fd_ = -1;
+  bool standardOutput_ = false;
+  std::string target_;     // the file renamed over, when writing through a temporary file
+  std::string temporary_;  // the temporary file, until committed
+};
+
+// Enlarges the kernel buffer of a pipe (up to the system's limit), so that reads and writes come
+// in large pieces and both ends of the pipe run together; nothing for other files.
+void WidenPipe(int fd);
+
+}  // namespace ansicrypt::cli

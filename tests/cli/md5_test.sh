@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# ansicrypt md5 against md5sum: digests, names that need escaping or are not UTF-8, standard
+# input as it stands, and -c over every kind of list with every option.
+. "$(dirname "$0")/lib.sh"
+
+odd_names=(x 'sp ace' 'back\slash' $'new\nline' $'cr\rret' "caf$(printf '\351')" "it's" '-dash')
+make_odd_files() { local i=0; for n in "${odd_names[@]}"; do random_file "./$n" $((i * 777)); i=$((i + 1)); done; }
+
+case $case_name in
+digests_like_md5sum)
+  for size in 0 1 55 64 65 1000 100000; do random_file "f$size" "$size"; done
+  expect_like_peer "files" "$bin md5 f*" "md5sum f*" upper_digests
+  make_odd_files
+  expect_like_peer "names that need escaping or are not UTF-8" \
+    "$bin md5 -- ${odd_names[*]@Q} missing 'gone file'" \
+    "md5sum -- ${odd_names[*]@Q} missing 'gone file'" upper_digests
+  expect_like_peer "--tag" "$bin md5 --tag -- ${odd_names[*]@Q}" \
+    "md5sum --tag -- ${odd_names[*]@Q}" upper_digests
+  expect_like_peer "-z" "$bin md5 -z -- ${odd_names[*]@Q} | tr '\\0' '\\n'" \
+    "md5sum -z -- ${odd_names[*]@Q} | tr '\\0' '\\n'" upper_digests
+  expect_like_peer "-j 3 keeps the order" "$bin md5 -j 3 f* missing f0" "md5sum f* missing f0" \
+    upper_digests
+  expect_like_peer "a directory" "$bin md5 . f1" "md5sum . f1" upper_digests
+  ;;
+standard_input_as_it_stands)
+  printf 'first line\nthe rest of the data\n' > input
+  expect_like_peer "descriptor 0 at an offset" "{ read l; $bin md5; } < input" \
+    "{ read l; md5sum; } < input" upper_digests
+  random_file big 3000000
+  expect_like_peer "- twice: the data, then nothing" "cat big | $bin md5 -j 2 - -" \
+    "cat big | md5sum - -" upper_digests
+  expect_like_peer "- among files" "cat input | $bin md5 -j 2 big - input" \
+    "cat input | md5sum big - input" upper_digests
+  if command -v python3 >/dev/null; then
+    # A socket on standard input, as a service manager may hand over.
+    got=$(python3 - "$bin" <<'PY'
+import socket, subprocess, sys
+a, b = socket.socketpair()
+b.sendall(b"socket data")
+b.close()
+print(subprocess.run([sys.argv[1], "md5"], stdin=a, capture_output=True, text=True).stdout, end="")
+PY
+)
+    expect_eq "$got" "$(printf 'socket data' | md5sum | upper_digests)" "a socket on standard input"
+  fi
+  ;;
+check_like_md5sum)
+  make_odd_files
+  md5sum -- "${odd_names[@]}" > plain
+  md5sum --tag -- "${odd_names[@]}" > tagged
+  "$bin" md5 -- "${odd_names[@]}" > upper
+  { head -n 2 plain; echo; echo '# a comment'; echo 'not a checksum line';
+    echo 'd41d8cd98f00b204e9800998ecf8427e  missing'; tail -n +3 plain; } > mixed
+  cp plain changed; printf more >> x
+  : > empty
+  printf 'zzz\n\n' > garbage
+  printf '0cc175b9c0f1b6a831c399e269772661 x\n' > reversed
+  printf 'd41d8cd98f00b204e9800998ecf8427e  gone\nd41d8cd98f00b204e9800998ecf8427e  gone2\n' > gone
+  printf 'd41d8cd98f00b204e9800998ecf8427e  gone\r\n' > crlf
+  for list in plain tagged upper mixed changed empty garbage reversed gone crlf; do
+    for opts in "" --quiet --status --strict -w --ignore-missing "--strict -w --quiet"; do
+      expect_like_peer "md5 -c $opts $list" "$bin md5 -c $opts $list" "md5sum -c $opts $list"
+    done
+  done
+  expect_like_peer "several lists" "$bin md5 -c -j 2 plain gone tagged" \
+    "md5sum -c plain gone tagged"
+  expect_like_peer "a list on standard input" "$bin md5 -c < tagged" "md5sum -c < tagged"
+  expect_like_peer "- in a list read from standard input" \
+    "echo 'd41d8cd98f00b204e9800998ecf8427e  -' | $bin md5 -c" \
+    "echo 'd41d8cd98f00b204e9800998ecf8427e  -' | md5sum -c"
+  expect_like_peer "an empty list name" "$bin md5 -c ''" "md5sum -c ''"
+  expect_like_peer "a missing list" "$bin md5 -c nolist plain" "md5sum -c nolist plain"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
