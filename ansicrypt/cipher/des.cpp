@@ -1,10 +1,13 @@
-// class DES: tables, key schedule and single and triple DES over byte arrays.
+// class DES: the object's tables and keys, and single and triple DES over byte arrays, through
+// the table rounds or, for arrays of many blocks, the bitsliced rounds.
 #include "ansicrypt/cipher/des.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
+#include "ansicrypt/cipher/detail/des_bitslice.h"
+#include "ansicrypt/cipher/detail/des_key_schedule.h"
 #include "ansicrypt/cipher/detail/des_rounds.h"
 #include "ansicrypt/cipher/detail/des_tables.h"
 
@@ -43,26 +46,13 @@ void TransformLanes(const std::uint8_t* in, std::uint8_t* out, const Rounds& rou
   }
 }
 
-// Runs `rounds` over every 8-byte block of `input` into `output`, which becomes `rounded` bytes
-// long. A short last block is zero-filled; the fill stays in the output. `rounds` takes the
-// permuted halves of one or more blocks and leaves (L16, R16) of its last DES pass.
+// Runs `rounds` over `blocks` whole blocks, four at a time (about twice as fast as one).
 template <class Rounds>
-void TransformBlocks(const ByteArray& input, ByteArray& output, std::size_t rounded,
-                     const Rounds& rounds) {
-  // When both are one array, growing it supplies the zero fill in place.
-  output.resize(rounded);
-  const std::size_t whole = input.size() / 8 * 8;
-  const std::uint8_t* in = input.data();
-  std::uint8_t* out = output.data();
-  std::size_t c = 0;
-  // Four blocks at a time run about twice as fast as one.
-  for (; c + 32 <= whole; c += 32) TransformLanes<4>(in + c, out + c, rounds);
-  for (; c < whole; c += 8) TransformLanes<1>(in + c, out + c, rounds);
-  if (whole < rounded) {
-    std::uint8_t last[8] = {};
-    std::memcpy(last, in + whole, input.size() - whole);
-    TransformLanes<1>(last, out + whole, rounds);
-  }
+void TableBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                 const Rounds& rounds) {
+  std::size_t b = 0;
+  for (; b + 4 <= blocks; b += 4) TransformLanes<4>(in + 8 * b, out + 8 * b, rounds);
+  for (; b < blocks; ++b) TransformLanes<1>(in + 8 * b, out + 8 * b, rounds);
 }
 
 std::array<std::uint8_t, 8> FirstEightBytes(const ByteArray& key, std::size_t offset) {
@@ -76,87 +66,101 @@ std::array<std::uint8_t, 8> FirstEightBytes(const ByteArray& key, std::size_t of
 
 }  // namespace
 
-DES::DES() {
-  detail::ParseDecimalTable<std::uint8_t>(detail::kTextIP, TabIP, 1, 64);
-  detail::ParseDecimalTable<std::uint8_t>(detail::kTextFP, TabFP, 1, 64);
-  detail::ParseDecimalTable<std::uint8_t>(detail::kTextE, TabE, 1, 32);
-  detail::ParseDecimalTable<std::int16_t>(detail::kTextPC1, TabPC1, 1, 64);
-  detail::ParseDecimalTable<std::int16_t>(detail::kTextPC2, TabPC2, 1, 56);
-  detail::ParseDecimalTable<std::int16_t>(detail::kTextShift, TabShift, 1, 2);
-  detail::ParseDecimalTable<std::uint8_t>(detail::kTextP, TabP, 1, 32);
-  std::array<std::uint8_t, 512> s{};
-  detail::ParseDecimalTable<std::uint8_t>(detail::kTextS, s, 0, 15);
-  std::size_t piece = 0;
-  for (auto& box : TabS) {
-    for (auto& row : box) {
-      for (auto& entry : row) entry = s[piece++];
-    }
-  }
-  spBoxes_ = detail::DeriveSpBoxes(TabS, TabP);
+DES::DES()
+    : TabIP(detail::kStandardTables.IP),
+      TabFP(detail::kStandardTables.FP),
+      TabE(detail::kStandardTables.E),
+      TabPC1(detail::kStandardTables.PC1),
+      TabPC2(detail::kStandardTables.PC2),
+      TabShift(detail::kStandardTables.Shift),
+      TabP(detail::kStandardTables.P),
+      TabS(detail::kStandardTables.S) {
   // The zero round keys are those of the all-zero key.
 }
 
 void DES::SetKey(const ByteArray& key) {
-  MakeSubKeys(FirstEightBytes(key, 0), SubKey1, keyWords1_);
-  MakeSubKeys(FirstEightBytes(key, 8), SubKey2, keyWords2_);
+  MakeSubKeys(FirstEightBytes(key, 0), 1);
+  MakeSubKeys(FirstEightBytes(key, 8), 2);
 }
 
-void DES::SetKey1(const ByteArray& key) {
-  MakeSubKeys(FirstEightBytes(key, 0), SubKey1, keyWords1_);
+void DES::SetKey1(const ByteArray& key) { MakeSubKeys(FirstEightBytes(key, 0), 1); }
+
+void DES::SetKey2(const ByteArray& key) { MakeSubKeys(FirstEightBytes(key, 0), 2); }
+
+// The FIPS 46-3 key schedule through lookup tables derived from TabPC1, TabPC2 and TabShift. PC-1
+// drops the least significant bit of every key byte, so parity is ignored.
+void DES::MakeSubKeys(const std::array<std::uint8_t, 8>& key, int keyNumber) {
+  RoundKeyBytes& target = keyNumber == 2 ? SubKey2 : SubKey1;
+  RoundKeyWords& words = keyNumber == 2 ? words2_ : words1_;
+  detail::ForEachRoundKey(
+      key, [&target, &words](std::size_t round, std::uint64_t roundKey, std::uint64_t byBox) {
+        // Bytes 0..5 most significant first, then two zero bytes: the big-endian form of key << 16.
+        const std::uint64_t bytes = detail::BigEndian64(roundKey << 16);
+        std::memcpy(target[round].data(), &bytes, 8);
+        // The words the table rounds take: the same bits grouped by S-box.
+        words[2 * round] = static_cast<std::uint32_t>(byBox >> 32);
+        words[2 * round + 1] = static_cast<std::uint32_t>(byBox);
+      });
 }
 
-void DES::SetKey2(const ByteArray& key) {
-  MakeSubKeys(FirstEightBytes(key, 0), SubKey2, keyWords2_);
+// Key number 2 selects key 2 and any other value key 1.
+const DES::RoundKeyWords& DES::Words(std::uint8_t keyNumber) const {
+  return keyNumber == 2 ? words2_ : words1_;
 }
 
-// The FIPS 46-3 key schedule. PC-1 drops the least significant bit of every key byte, so parity
-// is ignored.
-void DES::MakeSubKeys(const std::array<std::uint8_t, 8>& key, RoundKeyBytes& target,
-                      RoundKeyWords& words) const {
-  const std::uint64_t bits =
-      (std::uint64_t{LoadBigEndian(key.data())} << 32) | LoadBigEndian(key.data() + 4);
-  std::uint32_t c = 0;
-  std::uint32_t d = 0;
-  for (std::size_t i = 0; i < 28; ++i) {
-    c = (c << 1) | static_cast<std::uint32_t>((bits >> (64 - TabPC1[i])) & 1U);
-    d = (d << 1) | static_cast<std::uint32_t>((bits >> (64 - TabPC1[i + 28])) & 1U);
+void DES::Transform(const ByteArray& input, ByteArray& output, std::size_t rounded,
+                    std::uint8_t keyNumber, std::uint8_t direction, bool triple) const {
+  // Direction 1 encrypts and any other value decrypts; triple DES runs its middle pass the other
+  // way with key 2.
+  const std::uint32_t* outer = Words(triple ? 1 : keyNumber).data();
+  const std::uint32_t* middle = Words(2).data();
+  const bool decrypt = direction != 1;
+  const bool middleDecrypt = 3 - direction != 1;
+  const auto& sp = detail::kSpBoxes;
+  auto single = [outer, decrypt, &sp](auto& left, auto& right) {
+    detail::Rounds(left, right, outer, decrypt, sp);
+  };
+  // Between the passes of triple DES, IP-1 and IP cancel, leaving the exchange of the halves.
+  auto three = [outer, middle, decrypt, middleDecrypt, &sp](auto& left, auto& right) {
+    detail::Rounds(left, right, outer, decrypt, sp);
+    std::swap(left, right);
+    detail::Rounds(left, right, middle, middleDecrypt, sp);
+    std::swap(left, right);
+    detail::Rounds(left, right, outer, decrypt, sp);
+  };
+
+  // When input and output are one array, growing it supplies the zero fill in place.
+  output.resize(rounded);
+  const std::size_t whole = input.size() / 8;
+  const std::uint8_t* in = input.data();
+  std::uint8_t* out = output.data();
+  std::size_t done = 0;
+  if (detail::UseBitslicedDes(whole)) {
+    const detail::BitslicedKeys keys =
+        triple ? detail::BitslicedKeys::Triple(SubKey1, SubKey2, decrypt, middleDecrypt)
+               : detail::BitslicedKeys::Single(keyNumber == 2 ? SubKey2 : SubKey1, decrypt);
+    done = detail::BitslicedDes(in, out, whole, keys);
   }
-  for (std::size_t round = 0; round < 16; ++round) {
-    const int shift = TabShift[round];
-    c = ((c << shift) | (c >> (28 - shift))) & 0x0fffffffU;
-    d = ((d << shift) | (d >> (28 - shift))) & 0x0fffffffU;
-    const std::uint64_t cd = (std::uint64_t{c} << 28) | d;
-    std::uint64_t roundKey = 0;
-    for (const std::int16_t position : TabPC2)
-      roundKey = (roundKey << 1) | ((cd >> (56 - position)) & 1U);
-    for (std::size_t byte = 0; byte < 6; ++byte) {
-      target[round][byte] = static_cast<std::uint8_t>(roundKey >> (40 - 8 * byte));
+  if (triple) {
+    TableBlocks(in + 8 * done, out + 8 * done, whole - done, three);
+  } else {
+    TableBlocks(in + 8 * done, out + 8 * done, whole - done, single);
+  }
+  if (8 * whole < rounded) {
+    std::uint8_t last[8] = {};  // the short last block is zero-filled; the fill stays
+    std::memcpy(last, in + 8 * whole, input.size() - 8 * whole);
+    if (triple) {
+      TableBlocks(last, out + 8 * whole, 1, three);
+    } else {
+      TableBlocks(last, out + 8 * whole, 1, single);
     }
-    target[round][6] = target[round][7] = 0;
-    detail::SplitRoundKey(roundKey, words.encrypt[2 * round], words.encrypt[2 * round + 1]);
   }
-  // Decryption is the same computation with the round keys in reverse order.
-  for (std::size_t round = 0; round < 16; ++round) {
-    words.decrypt[2 * round] = words.encrypt[30 - 2 * round];
-    words.decrypt[2 * round + 1] = words.encrypt[31 - 2 * round];
-  }
-}
-
-// Key number 2 selects key 2 and any other value key 1; direction 1 encrypts and any other value
-// decrypts.
-const std::uint32_t* DES::Schedule(std::uint8_t keyNumber, std::uint8_t direction) const {
-  const RoundKeyWords& words = keyNumber == 2 ? keyWords2_ : keyWords1_;
-  return direction == 1 ? words.encrypt.data() : words.decrypt.data();
 }
 
 void DES::EncryptDes_ArrToArr(const ByteArray& input, ByteArray& output, std::uint8_t& keyNumber,
                               const std::uint8_t& direction) {
   if (keyNumber != 2) keyNumber = 1;  // callers see the rewrite, as the legacy API showed it
-  const std::size_t rounded = RoundedLength(input.size());
-  const std::uint32_t* keys = Schedule(keyNumber, direction);
-  TransformBlocks(input, output, rounded, [keys, this](auto& left, auto& right) {
-    detail::Rounds(left, right, keys, spBoxes_);
-  });
+  Transform(input, output, RoundedLength(input.size()), keyNumber, direction, false);
 }
 
 void DES::Encrypt3Des_ArrToArr(const ByteArray& input, ByteArray& output,
@@ -164,17 +168,7 @@ void DES::Encrypt3Des_ArrToArr(const ByteArray& input, ByteArray& output,
   const std::size_t rounded = RoundedLength(input.size());
   // The middle pass runs in direction 3 - direction, computed into a byte: above 3 it overflows.
   if (direction > 3) throw Error(errc::overflow);
-  const std::uint32_t* outer = Schedule(1, direction);
-  const std::uint32_t* middle = Schedule(2, static_cast<std::uint8_t>(3 - direction));
-  // The three passes run block by block; between passes IP-1 and IP cancel, leaving the exchange
-  // of the halves.
-  TransformBlocks(input, output, rounded, [outer, middle, this](auto& left, auto& right) {
-    detail::Rounds(left, right, outer, spBoxes_);
-    std::swap(left, right);
-    detail::Rounds(left, right, middle, spBoxes_);
-    std::swap(left, right);
-    detail::Rounds(left, right, outer, spBoxes_);
-  });
+  Transform(input, output, rounded, 1, direction, true);
 }
 
 }  // namespace ansicrypt

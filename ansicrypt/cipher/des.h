@@ -19,8 +19,8 @@ class DES {
   // multiple of 8, so 32,761 bytes and more raise errc::overflow.
   static constexpr std::size_t kMaxInputBytes = 32760;
 
-  // Builds the FIPS 46-3 tables from their decimal text. Both keys act as eight zero bytes until
-  // set.
+  // Takes the FIPS 46-3 tables, parsed from their decimal text once, while the library was
+  // compiled: creating an object copies them. Both keys act as eight zero bytes until set.
   DES();
 
   // Key 1 becomes bytes 0..7 and key 2 bytes 8..15 of `key`, which is zero-filled to 16 bytes or
@@ -50,36 +50,37 @@ class DES {
 
  private:
   using RoundKeyBytes = std::array<std::array<std::uint8_t, 8>, 16>;
-  // Round keys as the fast rounds consume them: per round two words holding the 6-bit S-box inputs
-  // of boxes 1,3,5,7 and 2,4,6,8 in the low six bits of each byte, already in the order of use.
-  struct RoundKeyWords {
-    std::array<std::uint32_t, 32> encrypt;
-    std::array<std::uint32_t, 32> decrypt;
-  };
+  // Round keys as the table rounds consume them: per round two words holding the 6-bit S-box
+  // inputs of boxes 1,3,5,7 and 2,4,6,8 in the low six bits of each byte.
+  using RoundKeyWords = std::array<std::uint32_t, 32>;
 
-  void MakeSubKeys(const std::array<std::uint8_t, 8>& key, RoundKeyBytes& target,
-                   RoundKeyWords& words) const;
-  const std::uint32_t* Schedule(std::uint8_t keyNumber, std::uint8_t direction) const;
+  // The key schedule: fills SubKey1 (keyNumber 1) or SubKey2 (2) from an 8-byte key, then the
+  // words the rounds take from it.
+  void MakeSubKeys(const std::array<std::uint8_t, 8>& key, int keyNumber);
+  const RoundKeyWords& Words(std::uint8_t keyNumber) const;
+  // Single or triple DES over the whole blocks and the zero-filled last block of `input`.
+  void Transform(const ByteArray& input, ByteArray& output, std::size_t rounded,
+                 std::uint8_t keyNumber, std::uint8_t direction, bool triple) const;
 
-  // FIPS 46-3 tables, entries as printed there (bit positions counted from 1).
-  std::array<std::uint8_t, 64> TabIP{};
-  std::array<std::uint8_t, 64> TabFP{};
-  std::array<std::uint8_t, 48> TabE{};
-  std::array<std::int16_t, 56> TabPC1{};
-  std::array<std::int16_t, 48> TabPC2{};
-  std::array<std::int16_t, 16> TabShift{};
-  std::array<std::uint8_t, 32> TabP{};
-  std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8> TabS{};
+  // FIPS 46-3 tables, entries as printed there (bit positions counted from 1): this object's
+  // copies of the tables parsed from the standard's decimal text. The transforms compute through
+  // tables derived from the same parse (S-boxes with P as words, key-schedule lookups, bitsliced
+  // S-box circuits), which are equal to these by construction and by test.
+  std::array<std::uint8_t, 64> TabIP;
+  std::array<std::uint8_t, 64> TabFP;
+  std::array<std::uint8_t, 48> TabE;
+  std::array<std::int16_t, 56> TabPC1;
+  std::array<std::int16_t, 48> TabPC2;
+  std::array<std::int16_t, 16> TabShift;
+  std::array<std::uint8_t, 32> TabP;
+  std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8> TabS;
   // Round keys: bytes 0..5 of round r hold round key K(r+1), most significant bit first; bytes 6
-  // and 7 stay zero.
+  // and 7 stay zero. Every transform's keys are derived from these.
   RoundKeyBytes SubKey1{};
   RoundKeyBytes SubKey2{};
 
-  // Derived from TabS and TabP: S-box i followed by P, for every 6-bit input, as a 32-bit word
-  // rotated left by one place (the rounds work on halves rotated that way).
-  std::array<std::array<std::uint32_t, 64>, 8> spBoxes_{};
-  RoundKeyWords keyWords1_{};
-  RoundKeyWords keyWords2_{};
+  RoundKeyWords words1_{};  // SubKey1 as the table rounds take it
+  RoundKeyWords words2_{};  // SubKey2
 };
 
 }  // namespace ansicrypt

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <span>
 
+#include "ansicrypt/cipher/detail/des_tables.h"
+
 namespace ansicrypt::detail {
 
 // spBoxes[i][x]: P applied to the output of S-box i+1 for the 6-bit input x (bit 5 of x is the
@@ -65,21 +67,29 @@ inline std::uint32_t RoundFunction(std::uint32_t right, const std::uint32_t* key
 }
 
 // The 16 rounds on rotated halves of `Lanes` independent blocks at once (their dependency chains
-// interleave, which keeps the processor busy), round keys in `keys` (32 words) in the order of use.
-// Leaves (L16, R16) in (left, right); the output block is FinalPermutation(right, left).
+// interleave, which keeps the processor busy). `keys` holds the two words of each round key in the
+// standard's order (32 words); decryption takes them from the last round back. Leaves (L16, R16)
+// in (left, right); the output block is FinalPermutation(right, left).
 template <std::size_t Lanes>
 inline void Rounds(std::array<std::uint32_t, Lanes>& left, std::array<std::uint32_t, Lanes>& right,
-                   const std::uint32_t* keys, const SpBoxes& sp) {
+                   const std::uint32_t* keys, bool decrypt, const SpBoxes& sp) {
+  const std::ptrdiff_t step = decrypt ? -2 : 2;
+  const std::uint32_t* k = decrypt ? keys + 30 : keys;
   for (int round = 0; round < 16; round += 2) {
-    for (std::size_t i = 0; i < Lanes; ++i) left[i] ^= RoundFunction(right[i], keys, sp);
-    for (std::size_t i = 0; i < Lanes; ++i) right[i] ^= RoundFunction(left[i], keys + 2, sp);
-    keys += 4;
+    for (std::size_t i = 0; i < Lanes; ++i) left[i] ^= RoundFunction(right[i], k, sp);
+    for (std::size_t i = 0; i < Lanes; ++i) right[i] ^= RoundFunction(left[i], k + step, sp);
+    k += 2 * step;
   }
 }
 
 inline std::uint32_t LoadBigEndian(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
          std::uint32_t{p[3]};
+}
+
+// The value whose bytes in memory are those of v, most significant first.
+inline std::uint64_t BigEndian64(std::uint64_t v) {
+  return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
 }
 
 inline void StoreBigEndian(std::uint32_t v, std::uint8_t* p) {
@@ -91,10 +101,45 @@ inline void StoreBigEndian(std::uint32_t v, std::uint8_t* p) {
 
 // Builds the combined S-box and P tables from the standard's S-boxes (values 0..15) and P
 // (positions 1..32).
-SpBoxes DeriveSpBoxes(const std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8>& s,
-                      const std::array<std::uint8_t, 32>& p);
+constexpr SpBoxes DeriveSpBoxes(const std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8>& s,
+                                const std::array<std::uint8_t, 32>& p) {
+  // outputMask[i]: where P sends input bit i+1, as a word with bit 1 most significant.
+  std::array<std::uint32_t, 32> outputMask{};
+  for (std::size_t j = 0; j < p.size(); ++j) {
+    outputMask[p[j] - 1U] |= 0x80000000U >> j;
+  }
+  SpBoxes boxes{};
+  for (std::size_t box = 0; box < 8; ++box) {
+    // P of each 4-bit output value of this box, rotated as the rounds hold their words.
+    std::array<std::uint32_t, 16> permuted{};
+    for (unsigned value = 0; value < 16; ++value) {
+      std::uint32_t word = 0;
+      for (unsigned bit = 0; bit < 4; ++bit) {
+        // Bit 3 of the value is the box's first output bit, input bit 4*box+1 of P.
+        if ((value >> (3 - bit)) & 1U) word |= outputMask[4 * box + bit];
+      }
+      permuted[value] = std::rotl(word, 1);
+    }
+    for (unsigned input = 0; input < 64; ++input) {
+      const unsigned row = ((input >> 4) & 2U) | (input & 1U);
+      const unsigned column = (input >> 1) & 0xfU;
+      boxes[box][input] = permuted[s[box][row][column]];
+    }
+  }
+  return boxes;
+}
+
+// Derived once, while the library is compiled, and shared by every DES object.
+inline constexpr SpBoxes kSpBoxes = DeriveSpBoxes(kStandardTables.S, kStandardTables.P);
 
 // Splits a 48-bit round key (bit 1 most significant) into the two words RoundFunction takes.
-void SplitRoundKey(std::uint64_t roundKey, std::uint32_t& oddBoxes, std::uint32_t& evenBoxes);
+constexpr void SplitRoundKey(std::uint64_t roundKey, std::uint32_t& oddBoxes,
+                             std::uint32_t& evenBoxes) {
+  auto six = [roundKey](int box) {
+    return static_cast<std::uint32_t>(roundKey >> (42 - 6 * box)) & 0x3fU;
+  };
+  oddBoxes = (six(0) << 24) | (six(2) << 16) | (six(4) << 8) | six(6);
+  evenBoxes = (six(1) << 24) | (six(3) << 16) | (six(5) << 8) | six(7);
+}
 
 }  // namespace ansicrypt::detail

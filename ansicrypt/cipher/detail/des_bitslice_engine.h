@@ -1,0 +1,183 @@
+// The bitsliced DES rounds, generic over a vector type: included only by the files compiled for
+// an instruction set (des_bitslice_avx512.cpp, des_bitslice_avx2.cpp), each with an Ops of its own
+// that supplies V and And, Or, Xor, AndNot (~a & b), Ones, Zero, Load, Store, Broadcast (a 32-bit
+// word in every lane), Splat64 (a 64-bit word in every lane), ShiftLeft64/ShiftRight64 (per 64-bit
+// lane) and, with kHasLut, Lut<imm>(a, b, c).
+//
+// A batch holds 64 * (sizeof(V) / 8) blocks. Loaded as little-endian 64-bit words, vector k holds
+// blocks k * lanes .. k * lanes + lanes - 1; a 64 x 64 bit transpose within every 64-bit lane then
+// leaves in vector c bit c of every block (bit c of a word is bit 8 * (c / 8) + 7 - c % 8 + 1 of
+// the standard's numbering). IP, E, P and IP-1 are only ever choices of vectors.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "ansicrypt/cipher/detail/des_sbox_circuits.h"
+#include "ansicrypt/cipher/detail/des_tables.h"
+
+namespace ansicrypt::detail::bitsliced {
+
+// Vector indices of the standard's permutations, as plain arrays.
+struct Indices {
+  int ip[64];  // the vector of the block bit that IP takes as output bit i + 1
+  int e[48];   // E: the right-half bit (0..31) that expansion output i + 1 copies
+  int p[32];   // P: the S-box output (0..31) that permutation output i + 1 takes
+};
+
+constexpr int VectorOfBit(int position) {  // position 1..64 in the standard's numbering
+  return 8 * ((position - 1) / 8) + 7 - (position - 1) % 8;
+}
+
+constexpr Indices MakeIndices() {
+  Indices x{};
+  for (int i = 0; i < 64; ++i)
+    x.ip[i] = VectorOfBit(kStandardTables.IP[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < 48; ++i) x.e[i] = kStandardTables.E[static_cast<std::size_t>(i)] - 1;
+  for (int i = 0; i < 32; ++i) x.p[i] = kStandardTables.P[static_cast<std::size_t>(i)] - 1;
+  return x;
+}
+
+inline constexpr Indices kIndices = MakeIndices();
+
+template <class Ops>
+struct Engine {
+  using V = typename Ops::V;
+  static constexpr std::size_t kLanes = sizeof(V) / 8;
+  static constexpr std::size_t kBatch = 64 * kLanes;
+
+  // One stage of the transpose: exchanges the bits selected by `mask` << width of vector i with
+  // those selected by `mask` of vector i + width, for every i with bit `width` clear.
+  template <int Width>
+  static void TransposeStage(V* v, std::uint64_t mask) {
+    const V m = Ops::Splat64(mask);
+    for (int i = 0; i < 64; ++i) {
+      if ((i & Width) != 0) continue;
+      const V t = Ops::And(Ops::Xor(Ops::template ShiftRight64<Width>(v[i]), v[i + Width]), m);
+      v[i + Width] = Ops::Xor(v[i + Width], t);
+      v[i] = Ops::Xor(v[i], Ops::template ShiftLeft64<Width>(t));
+    }
+  }
+
+  // Transposes the 64 x 64 bit matrix in every 64-bit lane of v[0..63]; its own inverse.
+  static void Transpose(V* v) {
+    TransposeStage<32>(v, 0x00000000ffffffffULL);
+    TransposeStage<16>(v, 0x0000ffff0000ffffULL);
+    TransposeStage<8>(v, 0x00ff00ff00ff00ffULL);
+    TransposeStage<4>(v, 0x0f0f0f0f0f0f0f0fULL);
+    TransposeStage<2>(v, 0x3333333333333333ULL);
+    TransposeStage<1>(v, 0x5555555555555555ULL);
+  }
+
+  template <int Box>
+  static void SBox(V x0, V x1, V x2, V x3, V x4, V x5, V* y) {
+    if constexpr (Ops::kHasLut) {
+      SBoxLut<Box>(x0, x1, x2, x3, x4, x5, y[0], y[1], y[2], y[3]);
+    } else {
+      SBoxGates<Box>(x0, x1, x2, x3, x4, x5, y[0], y[1], y[2], y[3]);
+    }
+  }
+
+  template <int Box>
+  static void SBoxLut(V x0, V x1, V x2, V x3, V x4, V x5, V& y0, V& y1, V& y2, V& y3) {
+    if constexpr (Box == 0) SBoxLut0<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 1) SBoxLut1<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 2) SBoxLut2<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 3) SBoxLut3<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 4) SBoxLut4<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 5) SBoxLut5<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 6) SBoxLut6<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 7) SBoxLut7<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+  }
+
+  template <int Box>
+  static void SBoxGates(V x0, V x1, V x2, V x3, V x4, V x5, V& y0, V& y1, V& y2, V& y3) {
+    if constexpr (Box == 0) SBoxGates0<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 1) SBoxGates1<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 2) SBoxGates2<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 3) SBoxGates3<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 4) SBoxGates4<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 5) SBoxGates5<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 6) SBoxGates6<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+    if constexpr (Box == 7) SBoxGates7<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
+  }
+
+  // S-box `Box` of one round: its six inputs from E of the right half and the key, its four
+  // outputs into y.
+  template <int Box>
+  static void RoundBox(const V* right, const std::int32_t* key, V* y) {
+    constexpr int b = 6 * Box;
+    SBox<Box>(Ops::Xor(right[kIndices.e[b + 0]], Ops::Broadcast(key[b + 0])),
+              Ops::Xor(right[kIndices.e[b + 1]], Ops::Broadcast(key[b + 1])),
+              Ops::Xor(right[kIndices.e[b + 2]], Ops::Broadcast(key[b + 2])),
+              Ops::Xor(right[kIndices.e[b + 3]], Ops::Broadcast(key[b + 3])),
+              Ops::Xor(right[kIndices.e[b + 4]], Ops::Broadcast(key[b + 4])),
+              Ops::Xor(right[kIndices.e[b + 5]], Ops::Broadcast(key[b + 5])), y + 4 * Box);
+  }
+
+  // left ^= f(right, key): the eight S-boxes, then P.
+  static void Round(V* left, const V* right, const std::int32_t* key) {
+    V y[32];
+    RoundBox<0>(right, key, y);
+    RoundBox<1>(right, key, y);
+    RoundBox<2>(right, key, y);
+    RoundBox<3>(right, key, y);
+    RoundBox<4>(right, key, y);
+    RoundBox<5>(right, key, y);
+    RoundBox<6>(right, key, y);
+    RoundBox<7>(right, key, y);
+    for (int j = 0; j < 32; ++j) left[j] = Ops::Xor(left[j], y[kIndices.p[j]]);
+  }
+
+  // One batch, in place in `block` (kBatch blocks of 8 bytes).
+  static void Batch(std::uint8_t* block, const std::int32_t* masks, int passes) {
+    V v[64];
+    for (std::size_t k = 0; k < 64; ++k) v[k] = Ops::Load(block + 8 * kLanes * k);
+    Transpose(v);
+    V a[32];
+    V b[32];
+    for (int i = 0; i < 32; ++i) {
+      a[i] = v[kIndices.ip[i]];
+      b[i] = v[kIndices.ip[32 + i]];
+    }
+    // Each round updates one half in place, so the halves alternate; after a pass (l, r) hold
+    // (L16, R16). The next pass starts from R16 L16: between the passes of triple DES, IP-1 and IP
+    // cancel, leaving the exchange of the halves.
+    V* l = a;
+    V* r = b;
+    const std::int32_t* key = masks;
+    for (int pass = 0; pass < passes; ++pass) {
+      for (int round = 0; round < 16; round += 2) {
+        Round(l, r, key);
+        Round(r, l, key + 48);
+        key += 96;
+      }
+      V* const exchanged = l;
+      l = r;
+      r = exchanged;
+    }
+    // IP-1 takes R16 L16, now (l, r): it puts every bit back where IP found it.
+    for (int i = 0; i < 32; ++i) {
+      v[kIndices.ip[i]] = l[i];
+      v[kIndices.ip[32 + i]] = r[i];
+    }
+    Transpose(v);
+    for (std::size_t k = 0; k < 64; ++k) Ops::Store(block + 8 * kLanes * k, v[k]);
+  }
+
+  static void Run(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                  const std::int32_t* masks, int passes) {
+    alignas(64) std::uint8_t batch[8 * kBatch];
+    for (std::size_t done = 0; done < blocks;) {
+      const std::size_t n = blocks - done < kBatch ? blocks - done : kBatch;
+      std::memcpy(batch, in + 8 * done, 8 * n);
+      if (n < kBatch) std::memset(batch + 8 * n, 0, 8 * (kBatch - n));
+      Batch(batch, masks, passes);
+      std::memcpy(out + 8 * done, batch, 8 * n);
+      done += n;
+    }
+  }
+};
+
+}  // namespace ansicrypt::detail::bitsliced

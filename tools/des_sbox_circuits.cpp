@@ -1,0 +1,308 @@
+// Generates bitsliced circuits for the eight DES S-boxes from the parsed decimal text of the
+// standard (ansicrypt/cipher/detail/des_tables.h), as C++ function templates:
+//   SBoxLut<box>(x0..x5, y0..y3)    3-input lookup gates (AVX-512 vpternlogd)
+//   SBoxGates<box>(x0..x5, y0..y3)  AND, OR, XOR, ANDNOT (AVX2)
+// x0 is the box's first input bit (the high bit of the row), x5 its last; y0 is the first output
+// bit (the high bit of the S-box value). Both circuits are multiplexer trees over the inputs
+// (Shannon decomposition) with identical sub-functions shared, in the variable order that needs
+// the fewest gates.
+//
+//   des_sbox_circuits OUT.h
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ansicrypt/cipher/detail/des_tables.h"
+
+namespace {
+
+using Mask = std::uint64_t;  // a function of the 6 inputs: bit x is its value for input x
+constexpr Mask kAll = ~Mask{0};
+
+// Input i (0..5) as a function: set for the inputs x whose bit 5 - i is set.
+constexpr Mask VariableMask(int i) {
+  Mask m = 0;
+  for (unsigned x = 0; x < 64; ++x) {
+    if ((x >> (5 - i)) & 1U) m |= Mask{1} << x;
+  }
+  return m;
+}
+
+// The function with input i fixed to `value`, as a function of all inputs again.
+Mask Cofactor(Mask f, int i, bool value) {
+  Mask out = 0;
+  const unsigned bit = 1U << (5 - i);
+  for (unsigned x = 0; x < 64; ++x) {
+    const unsigned source = value ? (x | bit) : (x & ~bit);
+    if ((f >> source) & 1U) out |= Mask{1} << x;
+  }
+  return out;
+}
+
+Mask OutputMask(int box, int output) {
+  const auto& s = ansicrypt::detail::kStandardTables.S[static_cast<std::size_t>(box)];
+  Mask m = 0;
+  for (unsigned x = 0; x < 64; ++x) {
+    const unsigned row = ((x >> 4) & 2U) | (x & 1U);
+    const unsigned column = (x >> 1) & 0xfU;
+    if ((s[row][column] >> (3 - output)) & 1U) m |= Mask{1} << x;
+  }
+  return m;
+}
+
+// A circuit under construction: every node is a function (mask), made once.
+struct Circuit {
+  struct Gate {
+    std::string op;  // "and", "or", "xor", "andnot", "lut"
+    int a = -1, b = -1, c = -1;
+    unsigned imm = 0;
+  };
+  std::vector<Mask> functions;
+  std::vector<Gate> gates;  // gates[i] makes functions[i]; inputs and constants have op ""
+  std::map<Mask, int> index;
+
+  Circuit() {
+    for (int i = 0; i < 6; ++i) Add(VariableMask(i), {});
+    Add(0, {});
+    Add(kAll, {"ones"});
+  }
+  int Add(Mask f, Gate g) {
+    const auto it = index.find(f);
+    if (it != index.end()) return it->second;
+    functions.push_back(f);
+    gates.push_back(std::move(g));
+    return index[f] = static_cast<int>(functions.size() - 1);
+  }
+  bool Has(Mask f) const { return index.count(f) != 0; }
+  Mask At(int node) const { return functions[static_cast<std::size_t>(node)]; }
+  int Cost() const {
+    int n = 0;
+    for (const Gate& g : gates) n += g.op.empty() || g.op == "ones" ? 0 : 1;
+    return n;
+  }
+  // Undo everything added after `size` nodes.
+  void Truncate(std::size_t size) {
+    while (functions.size() > size) {
+      index.erase(functions.back());
+      functions.pop_back();
+      gates.pop_back();
+    }
+  }
+};
+
+// --- 3-input lookup gates: multiplexers on the first three variables of `order`, the rest of the
+// function (of the last three variables) one lookup gate.
+
+// The imm8 for which lut(a, b, c) == f, if one exists.
+bool LutFor(const Circuit& k, Mask f, int a, int b, int c, unsigned& imm) {
+  int table[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  for (unsigned x = 0; x < 64; ++x) {
+    const unsigned i =
+        (((k.At(a) >> x) & 1U) << 2) | (((k.At(b) >> x) & 1U) << 1) | ((k.At(c) >> x) & 1U);
+    const int v = static_cast<int>((f >> x) & 1U);
+    if (table[i] >= 0 && table[i] != v) return false;
+    table[i] = v;
+  }
+  imm = 0;
+  for (unsigned i = 0; i < 8; ++i) imm |= (table[i] > 0 ? 1U : 0U) << i;
+  return true;
+}
+
+int BuildLut(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
+  if (k.Has(f)) return k.index.at(f);
+  unsigned imm = 0;
+  if (depth == 3) {
+    LutFor(k, f, order[3], order[4], order[5], imm);
+    return k.Add(f, {"lut", order[3], order[4], order[5], imm});
+  }
+  const int v = order[static_cast<std::size_t>(depth)];
+  const Mask low = Cofactor(f, v, false);
+  const Mask high = Cofactor(f, v, true);
+  if (low == high) return BuildLut(k, low, order, depth + 1);
+  const int a = BuildLut(k, high, order, depth + 1);
+  const int b = BuildLut(k, low, order, depth + 1);
+  LutFor(k, f, v, a, b, imm);
+  return k.Add(f, {"lut", v, a, b, imm});
+}
+
+// --- two-input gates: multiplexers on the first four variables of `order`, functions of the last
+// two made directly; a multiplexer s ? high : low is made as low ^ (s & (high ^ low)), as
+// high ^ (~s & (high ^ low)), or more cheaply when high or low is simple.
+
+int Gate(Circuit& k, const std::string& op, int a, int b) {
+  const Mask fa = k.At(a);
+  const Mask fb = k.At(b);
+  Mask f = 0;
+  if (op == "and") f = fa & fb;
+  if (op == "or") f = fa | fb;
+  if (op == "xor") f = fa ^ fb;
+  if (op == "andnot") f = ~fa & fb;
+  return k.Add(f, {op, a, b});
+}
+
+int Not(Circuit& k, int a) { return Gate(k, "xor", a, k.index.at(kAll)); }
+
+// A function of two variables p and q: one gate, or one gate and a negation.
+int BuildPair(Circuit& k, Mask f, int p, int q) {
+  if (k.Has(f)) return k.index.at(f);
+  const std::size_t size = k.functions.size();
+  for (const bool negate : {false, true}) {
+    for (const auto& [op, a, b] :
+         {std::tuple{"and", p, q}, std::tuple{"or", p, q}, std::tuple{"xor", p, q},
+          std::tuple{"andnot", p, q}, std::tuple{"andnot", q, p}}) {
+      int g = Gate(k, op, a, b);
+      if (negate) g = Not(k, g);
+      if (k.At(g) == f) return g;
+      k.Truncate(size);
+    }
+    for (const int v : {p, q}) {
+      const int g = Not(k, v);
+      if (k.At(g) == f) return g;
+      k.Truncate(size);
+    }
+  }
+  std::cerr << "des_sbox_circuits: no gate for a function of two variables\n";
+  std::exit(1);
+}
+
+int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth);
+
+// s ? high : low, choosing the cheapest form.
+int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>& order,
+        int depth) {
+  const Mask ones = kAll;
+  if (low == 0) return Gate(k, "and", s, BuildGates(k, high, order, depth));
+  if (high == 0) return Gate(k, "andnot", s, BuildGates(k, low, order, depth));
+  if (high == ones) return Gate(k, "or", s, BuildGates(k, low, order, depth));
+  if (low == ones) return Not(k, Gate(k, "andnot", BuildGates(k, high, order, depth), s));
+  if (high == ~low) return Gate(k, "xor", s, BuildGates(k, low, order, depth));
+  // Two forms through the difference d = high ^ low; the cheaper one stays.
+  const Mask d = high ^ low;
+  const std::size_t size = k.functions.size();
+  const int l = BuildGates(k, low, order, depth);
+  Gate(k, "xor", l, Gate(k, "and", s, BuildGates(k, d, order, depth)));
+  const int costLow = k.Cost();
+  k.Truncate(size);
+  const int h = BuildGates(k, high, order, depth);
+  Gate(k, "xor", h, Gate(k, "andnot", s, BuildGates(k, d, order, depth)));
+  const int costHigh = k.Cost();
+  if (costHigh <= costLow) return k.index.at(f);
+  k.Truncate(size);
+  const int l2 = BuildGates(k, low, order, depth);
+  return Gate(k, "xor", l2, Gate(k, "and", s, BuildGates(k, d, order, depth)));
+}
+
+int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
+  if (k.Has(f)) return k.index.at(f);
+  if (depth == 4) return BuildPair(k, f, order[4], order[5]);
+  const int v = order[static_cast<std::size_t>(depth)];
+  const Mask low = Cofactor(f, v, false);
+  const Mask high = Cofactor(f, v, true);
+  if (low == high) return BuildGates(k, low, order, depth + 1);
+  return Mux(k, f, v, high, low, order, depth + 1);
+}
+
+// The circuit of one box: the best order for its four outputs together.
+template <class Build>
+Circuit BestCircuit(int box, const Build& build, std::array<int, 4>& outputs) {
+  std::array<int, 6> order{0, 1, 2, 3, 4, 5};
+  Circuit best;
+  int bestCost = -1;
+  do {
+    Circuit k;
+    std::array<int, 4> made{};
+    for (int o = 0; o < 4; ++o)
+      made[static_cast<std::size_t>(o)] = build(k, OutputMask(box, o), order);
+    if (bestCost < 0 || k.Cost() < bestCost) {
+      bestCost = k.Cost();
+      best = k;
+      outputs = made;
+    }
+  } while (std::next_permutation(order.begin(), order.end()));
+  return best;
+}
+
+std::string Name(const Circuit& k, int node) {
+  if (node < 6) return "x" + std::to_string(node);
+  if (k.At(node) == kAll) return "Ops::Ones()";
+  if (k.At(node) == 0) return "Ops::Zero()";
+  return "t" + std::to_string(node);
+}
+
+void Emit(std::ostream& out, const std::string& name, int box, const Circuit& k,
+          const std::array<int, 4>& outputs) {
+  out << "// S" << box + 1 << ": " << k.Cost() << " gates.\n"
+      << "template <class Ops, class V>\ninline void " << name << box
+      << "(V x0, V x1, V x2, V x3, V x4, V x5, V& y0, V& y1, V& y2, V& y3) {\n";
+  for (std::size_t i = 6; i < k.gates.size(); ++i) {
+    const auto& g = k.gates[i];
+    if (g.op.empty() || g.op == "ones") continue;
+    const std::string t = Name(k, static_cast<int>(i));
+    out << "  const V " << t << " = ";
+    if (g.op == "lut") {
+      out << "Ops::template Lut<0x" << std::hex << g.imm << std::dec << ">(" << Name(k, g.a) << ", "
+          << Name(k, g.b) << ", " << Name(k, g.c) << ");\n";
+    } else {
+      const std::string op = g.op == "and"   ? "And"
+                             : g.op == "or"  ? "Or"
+                             : g.op == "xor" ? "Xor"
+                                             : "AndNot";
+      out << "Ops::" << op << "(" << Name(k, g.a) << ", " << Name(k, g.b) << ");\n";
+    }
+  }
+  for (int o = 0; o < 4; ++o) {
+    out << "  y" << o << " = " << Name(k, outputs[static_cast<std::size_t>(o)]) << ";\n";
+  }
+  out << "}\n\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: des_sbox_circuits OUT.h\n";
+    return 2;
+  }
+  std::ostringstream out;
+  out << "// Generated by tools/des_sbox_circuits.cpp from the S-boxes of "
+         "ansicrypt/cipher/detail/des_tables.h;\n// do not edit. Ops supplies And, Or, Xor, "
+         "AndNot (~a & b), Lut<imm>(a, b, c) (bit (a b c) of imm),\n// Zero and Ones.\n"
+         "#pragma once\n\nnamespace ansicrypt::detail {\n\n// clang-format off\n";
+  for (int box = 0; box < 8; ++box) {
+    std::array<int, 4> outputs{};
+    const Circuit k = BestCircuit(
+        box,
+        [](Circuit& c, Mask f, const std::array<int, 6>& order) {
+          return BuildLut(c, f, order, 0);
+        },
+        outputs);
+    Emit(out, "SBoxLut", box, k, outputs);
+  }
+  for (int box = 0; box < 8; ++box) {
+    std::array<int, 4> outputs{};
+    const Circuit k = BestCircuit(
+        box,
+        [](Circuit& c, Mask f, const std::array<int, 6>& order) {
+          return BuildGates(c, f, order, 0);
+        },
+        outputs);
+    Emit(out, "SBoxGates", box, k, outputs);
+  }
+  out << "// clang-format on\n\n}  // namespace ansicrypt::detail\n";
+  std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
+  file << out.str();
+  file.close();
+  if (!file) {
+    std::cerr << "des_sbox_circuits: cannot write " << argv[1] << "\n";
+    return 1;
+  }
+  return 0;
+}
