@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ansicrypt/base64/base64.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/output_file.h"
 #include "cli/overlapped_writer.h"
@@ -19,7 +20,7 @@ constexpr std::size_t kCharactersPerPiece = 4 << 18;  // decoded: 768 KiB
 
 struct Base64Options {
   bool decode = false;
-  std::size_t columns = 0;
+  long long columns = 0;
   std::string in = "-";
   std::string out = "-";
 };
@@ -74,10 +75,23 @@ std::size_t RemoveLineBreaks(std::uint8_t* p, std::size_t n) {
   return kept;
 }
 
-// Line breaks are dropped wherever they are; every other character goes to the decoder. A piece
-// that more input follows is decoded as inner groups: when it would end with a pad character, its
-// last group waits for the next piece, so that the decoder sees the pad inside the data and raises
-// what one call over the whole input raises.
+// How many characters, line breaks aside, the rest of the input holds.
+std::size_t CountRest(StreamInput& in, ByteArray& buffer) {
+  std::size_t count = 0;
+  buffer.resize(kCharactersPerPiece);
+  while (const std::size_t n = in.ReadFull(buffer.data(), buffer.size())) {
+    count += RemoveLineBreaks(buffer.data(), n);
+    if (n < buffer.size()) break;
+  }
+  return count;
+}
+
+// Line breaks are dropped wherever they are; every other character goes to the decoder, and the
+// result is what one call over the whole input gives or raises. A piece that more input follows
+// is decoded as inner groups: when it would end with a pad character, its last group waits for the
+// next piece, so that the decoder sees the pad inside the data. One call checks the length before
+// any character, so a piece that fails makes the rest be counted first: a length that is no
+// multiple of 4 is the error then.
 void Decode(StreamInput& in, OverlappedWriter& writer) {
   ByteArray pending;  // characters read and not yet decoded
   ByteArray tail;
@@ -99,7 +113,12 @@ void Decode(StreamInput& in, OverlappedWriter& writer) {
     tail.assign(pending.begin() + static_cast<std::ptrdiff_t>(take), pending.end());
     pending.resize(take);
     ByteArray output = writer.TakeBuffer();
-    Base64::DecodeBase64(pending, output);
+    try {
+      Base64::DecodeBase64(pending, output);
+    } catch (const Error&) {
+      if ((tail.size() + CountRest(in, pending)) % 4 != 0) throw Error(errc::invalid_argument);
+      throw;
+    }
     writer.Submit(std::move(output));
     pending.assign(tail.begin(), tail.end());
   }
@@ -114,7 +133,7 @@ int RunBase64(const Base64Options& options) {
     if (options.decode) {
       Decode(in, writer);
     } else {
-      Encode(in, writer, options.columns);
+      Encode(in, writer, static_cast<std::size_t>(options.columns));
     }
   } catch (const Error& e) {
     throw Failure("base64", e.code());
@@ -132,10 +151,19 @@ void AddBase64Command(CLI::App& app, Runner& selected) {
       "base64", "Base64 of bytes, or back with -d (line breaks in the input are skipped)");
   command->group("Streams of bytes");
   command->add_flag("-d,--decode", options->decode, "Decode");
-  command->add_option("-w,--wrap", options->columns,
-                      "Break encoded lines after this many characters (default 0: no breaks)");
-  command->add_option("file", options->in, "Input file (none or -: standard input)");
-  command->add_option("-o,--output", options->out, "Output file (default: standard output)");
+  command
+      ->add_option("-w,--wrap", options->columns,
+                   "Break encoded lines after this many characters (default 0: no breaks)")
+      ->check(
+          [](const std::string& value) {
+            return value.find_first_not_of("0123456789") == std::string::npos && !value.empty()
+                       ? std::string()
+                       : "invalid wrap size: " + value;
+          },
+          "COLS");
+  Verbatim(command->add_option("file", options->in, "Input file (none or -: standard input)"));
+  Verbatim(
+      command->add_option("-o,--output", options->out, "Output file (default: standard output)"));
   command->callback([options, &selected] { selected = [options] { return RunBase64(*options); }; });
 }
 

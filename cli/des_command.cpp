@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ansicrypt/cipher/des.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/output_file.h"
 #include "cli/overlapped_writer.h"
@@ -91,9 +92,9 @@ void AddDesCommand(CLI::App& app, Runner& selected) {
   command->group("Streams of bytes");
   command->add_flag("-e,--encrypt", options->encrypt, "Encrypt");
   command->add_flag("-d,--decrypt", options->decrypt, "Decrypt");
-  command->add_option("--key", options->keyHex,
-                      "Key 1 as 16 hexadecimal digits, or keys 1 and 2 as 32 (needed by "
-                      "--triple and --key-number 2)");
+  Verbatim(command->add_option("--key", options->keyHex,
+                               "Key 1 as 16 hexadecimal digits, or keys 1 and 2 as 32 (needed by "
+                               "--triple and --key-number 2)"));
   auto* keyNumber =
       command->add_option("--key-number", options->keyNumber, "Single DES under key 1 or key 2")
           ->check(CLI::IsMember({1U, 2U}));
@@ -101,8 +102,9 @@ void AddDesCommand(CLI::App& app, Runner& selected) {
       ->add_flag("--triple", options->triple,
                  "Two-key triple DES: encrypt with key 1, decrypt with key 2, encrypt with key 1")
       ->excludes(keyNumber);
-  command->add_option("file", options->in, "Input file (none or -: standard input)");
-  command->add_option("-o,--output", options->out, "Output file (default: standard output)");
+  Verbatim(command->add_option("file", options->in, "Input file (none or -: standard input)"));
+  Verbatim(
+      command->add_option("-o,--output", options->out, "Output file (default: standard output)"));
   command->callback([options, command, &selected] {
     if (options->encrypt == options->decrypt) {
       throw CLI::ValidationError("des", "give one of -e and -d");

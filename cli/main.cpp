@@ -2,11 +2,14 @@
 // every failure in one place. Exit status: 0 success, 1 failure, 2 usage.
 #include <CLI/CLI.hpp>
 
+#include <malloc.h>
+
 #include <csignal>
 #include <sstream>
 
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/code_page.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
@@ -36,7 +39,8 @@ int ReportUsage(const CLI::App& app, const CLI::ParseError& error) {
   std::string message = error.what();
   const std::vector<std::string> unknown = app.remaining(true);
   if (!unknown.empty()) {
-    const std::string& first = unknown.front();
+    std::string first = unknown.front();
+    if (!first.empty() && first[0] == '\x1f') first.erase(0, 1);  // a protected operand
     if (app.get_subcommands().empty() && first.rfind('-', 0) != 0) {
       message = "unknown command '" + first + "'";
     } else if (first.rfind('-', 0) == 0 && first != "-") {
@@ -53,6 +57,10 @@ int ReportUsage(const CLI::App& app, const CLI::ParseError& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cli::ReserveStandardDescriptors();
+  // Buffers of long records go back to the system when freed, whichever thread freed them, so
+  // that memory follows the records in flight, not the number of threads.
+  mallopt(M_MMAP_THRESHOLD, 1 << 18);
   cli::InstallSignalCleanup();
   CLI::App app{
       "Byte-exact DES, triple DES, MD5 and Base64 of a legacy Windows program, for its data.\n"
@@ -85,8 +93,11 @@ int main(int argc, char** argv) {
   cli::AddTextCommands(app, selected);
   cli::AddSelftestCommand(app, selected);
 
+  const std::vector<std::string> arguments = cli::ProtectArguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::Success& e) {  // --help or --version
     std::ostringstream out, err;
     app.exit(e, out, err);

@@ -10,6 +10,7 @@
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/md5_list.h"
 #include "cli/ordered_jobs.h"
@@ -113,27 +114,45 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Checks one list as md5sum -c does; true when it passes.
-bool CheckList(const std::string& list, const Md5Options& options, LineWriter& out) {
-  const bool isStandardInput = list == "-";
-  const std::string shown = QuoteName(isStandardInput ? "standard input" : list);
-  std::string text;
+// Reads a whole list. A list that cannot be opened is reported with the system's reason; one
+// that cannot be read (a folder too) as md5sum reports it, "read error".
+std::optional<std::string> ReadList(const std::string& list, const std::string& shown) {
+  std::optional<platform::InputFile> file;
   try {
-    std::optional<platform::InputFile> file;
-    if (isStandardInput) {
+    if (list == "-") {
       file.emplace(platform::InputFile::StandardInput());
     } else {
       file.emplace(std::filesystem::path(list));
     }
+  } catch (const std::system_error& e) {
+    if (e.code() != std::errc::is_a_directory) {
+      ReportFailure(QuoteName(list), e.code());
+      return std::nullopt;
+    }
+  }
+  std::string text;
+  try {
+    if (!file) throw std::system_error(std::make_error_code(std::errc::is_a_directory));
     std::uint8_t buffer[1 << 16];
     while (const std::size_t n = file->Read(buffer, sizeof buffer)) {
       text.append(reinterpret_cast<const char*>(buffer), n);
     }
-  } catch (const std::system_error& e) {
-    out.Flush();
-    ReportFailure(QuoteName(list), e.code());
-    return false;
+  } catch (const std::system_error&) {
+    ReportMessage(shown + ": read error");
+    return std::nullopt;
   }
+  return text;
+}
+
+// Checks one list as md5sum -c does; true when it passes.
+bool CheckList(const std::string& list, const Md5Options& options, ListParser& parser,
+               LineWriter& out) {
+  const bool isStandardInput = list == "-";
+  const std::string shown = QuoteName(isStandardInput ? "standard input" : list);
+  out.Flush();
+  const std::optional<std::string> read = ReadList(list, shown);
+  if (!read) return false;
+  const std::string& text = *read;
 
   // Lines are handled in their order, misformatted ones too, so that the warnings of -w come
   // among the other messages where md5sum gives them.
@@ -141,7 +160,6 @@ bool CheckList(const std::string& list, const Md5Options& options, LineWriter& o
     std::size_t number;
     std::optional<ListEntry> entry;  // none: improperly formatted
   };
-  ListParser parser;
   std::size_t at = 0;
   std::size_t lineNumber = 0;
   const auto nextLine = [&]() -> std::optional<Line> {
@@ -231,8 +249,9 @@ int CheckLists(const Md5Options& options) {
   const std::vector<std::string> lists =
       options.files.empty() ? std::vector<std::string>{"-"} : options.files;
   LineWriter out;
+  ListParser parser;
   bool passed = true;
-  for (const std::string& list : lists) passed = CheckList(list, options, out) && passed;
+  for (const std::string& list : lists) passed = CheckList(list, options, parser, out) && passed;
   out.Flush();
   return passed ? 0 : 1;
 }
@@ -244,8 +263,9 @@ void AddMd5Command(CLI::App& app, Runner& selected) {
   CLI::App* command = app.add_subcommand(
       "md5", "MD5 digests of files in md5sum's layout, with uppercase digits; -c checks a list");
   command->group("Streams of bytes");
-  command->add_option("files", options->files,
-                      "Files to digest, or lists to check with -c (none or -: standard input)");
+  Verbatim(command->add_option(
+      "files", options->files,
+      "Files to digest, or lists to check with -c (none or -: standard input)"));
   command->add_option("-j,--jobs", options->jobs, "Digest this many files at a time")
       ->check(CLI::Range(1, 256));
   command->add_flag("-c,--check", options->check, "Read digests from the lists and check them");

@@ -66,7 +66,8 @@ std::optional<std::string> Unescaped(std::string_view name) {
 }
 
 std::optional<ListEntry> Entry(std::string_view digest, std::string_view name, bool escaped) {
-  if (!escaped) return ListEntry{std::string(digest), std::string(name)};
+  // md5sum takes the name as a C string: a NUL ends it.
+  if (!escaped) return ListEntry{std::string(digest), std::string(name.substr(0, name.find('\0')))};
   auto unescaped = Unescaped(name);
   if (!unescaped) return std::nullopt;
   return ListEntry{std::string(digest), std::move(*unescaped)};

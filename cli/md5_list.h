@@ -24,7 +24,8 @@ struct ListEntry {
 
 // Reads lines the way md5sum does: "DIGEST  NAME", "DIGEST *NAME", the BSD tag form
 // "MD5 (NAME) = DIGEST", each with an optional leading backslash for an escaped name, and the
-// reversed form "DIGEST NAME" when a list's first line uses it. One parser per list.
+// reversed form "DIGEST NAME" when the first list line read uses it. As in md5sum, that choice
+// holds for every list of one command.
 class ListParser {
  public:
   // The entry of a line (without its line end), or nothing for a line md5sum calls improperly

@@ -22,7 +22,8 @@ namespace ansicrypt::cli {
 // order and by one thread). At most `window` items are in flight, so memory stays bounded. A
 // failure of next(), or of produce for item i, is raised from the calling thread when item i's turn
 // comes, after every result before it was consumed; a failure of consume stops the threads, and
-// `interrupt` (if given) then wakes a next() that waits for input.
+// `interrupt` (if given) then wakes a next() that waits for input. With `weight` and `budget`, the
+// reader also waits while the items in flight weigh `budget` or more (one item always may).
 template <class Item, class Result>
 class OrderedJobs {
  public:
@@ -33,7 +34,9 @@ class OrderedJobs {
 
   static void Run(unsigned jobs, std::size_t window, const Next& next, const Produce& produce,
                   const OnCaller& onCaller, const Consume& consume,
-                  const std::function<void()>& interrupt = {}) {
+                  const std::function<void()>& interrupt = {},
+                  const std::function<std::size_t(const Item&)>& weight = {},
+                  std::size_t budget = 0) {
     if (jobs <= 1) {
       while (std::optional<Item> item = next()) {
         Result result = produce(*item);
@@ -41,7 +44,7 @@ class OrderedJobs {
       }
       return;
     }
-    OrderedJobs state(next, produce, onCaller, window);
+    OrderedJobs state(next, produce, onCaller, window, weight, budget);
     std::vector<std::jthread> threads;
     threads.emplace_back([&state] { state.Read(); });
     for (unsigned j = 0; j < jobs; ++j) threads.emplace_back([&state] { state.Work(); });
@@ -58,6 +61,7 @@ class OrderedJobs {
  private:
   struct Slot {
     std::optional<Item> item;  // none: the end of the items, or next() failed
+    std::size_t weight = 0;
     bool onCaller = false;
     bool taken = false;
     bool done = false;
@@ -66,29 +70,37 @@ class OrderedJobs {
   };
 
   OrderedJobs(const Next& next, const Produce& produce, const OnCaller& onCaller,
-              std::size_t window)
+              std::size_t window, const std::function<std::size_t(const Item&)>& weight,
+              std::size_t budget)
       : next_(next),
         produce_(produce),
         onCaller_(onCaller),
-        window_(std::max<std::size_t>(1, window)) {}
+        window_(std::max<std::size_t>(1, window)),
+        weight_(weight),
+        budget_(budget) {}
 
   // The reader thread: items into slots, without holding the lock while next() waits for input.
   void Read() {
     std::unique_lock lock(mutex_);
     while (true) {
-      changed_.wait(lock, [this] { return stopping_ || fetched_ < consumed_ + window_; });
+      changed_.wait(lock, [this] {
+        return stopping_ || (fetched_ < consumed_ + window_ &&
+                             (!weight_ || inFlight_ < budget_ || fetched_ == consumed_));
+      });
       if (stopping_) return;
       lock.unlock();
       Slot slot;
       try {
         slot.item = next_();
         slot.onCaller = slot.item && onCaller_ && onCaller_(*slot.item);
+        if (slot.item && weight_) slot.weight = weight_(*slot.item);
       } catch (...) {
         slot.failure = std::current_exception();
       }
       const bool last = !slot.item;
       if (last) slot.done = true;
       lock.lock();
+      inFlight_ += slot.weight;
       slots_.emplace(fetched_++, std::move(slot));
       changed_.notify_all();
       if (last) return;
@@ -148,6 +160,7 @@ class OrderedJobs {
       }
       consume(*slot.item, *slot.result);
       lock.lock();
+      inFlight_ -= slot.weight;
       slots_.erase(i);
       consumed_ = i + 1;
       changed_.notify_all();
@@ -164,11 +177,14 @@ class OrderedJobs {
   const Produce& produce_;
   const OnCaller& onCaller_;
   const std::size_t window_;
+  const std::function<std::size_t(const Item&)>& weight_;
+  const std::size_t budget_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::map<std::size_t, Slot> slots_;  // fetched and not yet consumed, by index
   std::size_t fetched_ = 0;
   std::size_t consumed_ = 0;
+  std::size_t inFlight_ = 0;  // weight of the items fetched and not consumed
   bool ended_ = false;
   bool stopping_ = false;
 };

@@ -54,7 +54,7 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
 }
 
 Output::Output(const std::string& path) {
-  if (path.empty() || path == "-") {
+  if (path == "-") {
     name_ = "standard output";
     fd_ = STDOUT_FILENO;
     standardOutput_ = true;
@@ -62,9 +62,15 @@ Output::Output(const std::string& path) {
     return;
   }
   name_ = QuoteName(path);
+  if (path.empty()) Fail(name_, ENOENT);
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
   if (!exists && errno != ENOENT) Fail(name_, errno);
+  // What the shell's > would refuse is refused: a file we may not write.
+  if (exists && S_ISREG(status.st_mode) &&
+      ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    Fail(name_, errno);
+  }
   if (exists && !S_ISREG(status.st_mode)) {
     // A device, FIFO or terminal: written as it is, never truncated or removed.
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
@@ -85,18 +91,18 @@ Output::Output(const std::string& path) {
   const int created = errno;
   if (fd_ >= 0) SetCleanupFile(pattern);
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (fd_ < 0) Fail(name_, created);
+  if (fd_ < 0) {
+    throw Failure(name_, "cannot make a temporary file beside it: " +
+                             std::error_code(created, std::generic_category()).message());
+  }
   temporary_ = pattern;
   target_ = target.string();
-  if (exists) {
-    // The replacement keeps the old file's permissions and, where we may, its owner.
-    ::fchmod(fd_, status.st_mode & 07777);
-    if (::geteuid() == 0 && ::fchown(fd_, status.st_uid, status.st_gid) != 0) {
-      // the file then belongs to us; its content is what matters
-    }
-  } else {
-    ::fchmod(fd_, DefaultMode());
-  }
+  // The replacement gets the old file's permissions and, where we may, its owner, once written
+  // (a write would clear set-user-ID bits set before it).
+  mode_ = exists ? status.st_mode & 07777 : DefaultMode();
+  keepOwner_ = exists && ::geteuid() == 0;
+  owner_ = status.st_uid;
+  group_ = status.st_gid;
 }
 
 Output::~Output() {
@@ -124,6 +130,10 @@ void Output::Write(const std::uint8_t* data, std::size_t size) {
 
 void Output::Commit() {
   if (temporary_.empty()) return;
+  if (keepOwner_ && ::fchown(fd_, owner_, group_) != 0) {
+    // the file then belongs to us; its content is what matters
+  }
+  ::fchmod(fd_, mode_);
   if (::close(fd_) != 0) {
     const int error = errno;
     fd_ = -1;

@@ -28,10 +28,12 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd);             // regular
 
 class Output {
  public:
-  // "-" or "": standard output. Otherwise OUT (symbolic links followed): when it is a regular file
-  // or does not exist yet, the result goes to a temporary file beside it, renamed over it by
-  // Commit() with the old file's permissions; anything else (a device, a FIFO, a terminal) is
-  // written directly and never removed. Raises Failure when it cannot be opened.
+  // "-": standard output. Otherwise OUT (symbolic links followed): when it is a regular file or
+  // does not exist yet, the result goes to a temporary file beside it, renamed over it by Commit()
+  // with the old file's permissions (hard links to the old file keep the old content, as with
+  // sed -i); anything else (a device, a FIFO, a terminal) is written directly and never removed.
+  // Raises Failure when OUT cannot be written: the empty name, a file we may not write (as the
+  // shell's > would refuse it), a folder where no temporary file can be made.
   explicit Output(const std::string& path);
   ~Output();  // removes the temporary file unless committed
   Output(const Output&) = delete;
@@ -57,8 +59,12 @@ class Output {
   std::string name_;
   int fd_ = -1;
   bool standardOutput_ = false;
-  std::string target_;     // the file renamed over, when writing through a temporary file
-  std::string temporary_;  // the temporary file, until committed
+  std::string target_;      // the file renamed over, when writing through a temporary file
+  std::string temporary_;   // the temporary file, until committed
+  mode_t mode_ = 0;         // the permissions the result gets
+  bool keepOwner_ = false;  // give the result the old file's owner (we are root)
+  uid_t owner_ = 0;
+  gid_t group_ = 0;
 };
 
 // Enlarges the kernel buffer of a pipe (up to the system's limit), so that reads and writes come

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
@@ -20,6 +21,7 @@ namespace {
 constexpr std::size_t kReadBytes = 1 << 20;
 constexpr std::size_t kBatchRecords = 2048;
 constexpr std::size_t kBatchBytes = 1 << 18;
+constexpr std::size_t kBatchesInFlightBytes = 1 << 22;
 
 struct Batch {
   std::size_t first = 0;  // index of the batch's first record in the input
@@ -47,8 +49,12 @@ class InputRecords {
       batch.first = records_;
       std::size_t at = start_;
       while (batch.records.size() < kBatchRecords && batch.data.size() < kBatchBytes) {
-        const std::size_t found = buffer_.find(end_, at);
-        if (found == std::string::npos) break;
+        // A long record is searched for its end only in what was read since the last search.
+        const std::size_t found = buffer_.find(end_, std::max(at, scanned_));
+        if (found == std::string::npos) {
+          scanned_ = buffer_.size();
+          break;
+        }
         Add(batch, at, found - at, true);
         at = found + 1;
       }
@@ -75,6 +81,7 @@ class InputRecords {
   // Reads more input after what is unconsumed; false when told to stop.
   bool Fill() {
     buffer_.erase(0, start_);
+    scanned_ = scanned_ > start_ ? scanned_ - start_ : 0;
     start_ = 0;
     pollfd wait[2] = {{STDIN_FILENO, POLLIN, 0}, {stopFd_, POLLIN, 0}};
     while (::poll(wait, 2, -1) < 0 && errno == EINTR) {
@@ -98,6 +105,7 @@ class InputRecords {
   platform::InputFile input_;
   std::string buffer_;
   std::size_t start_ = 0;    // unconsumed bytes of buffer_ start here
+  std::size_t scanned_ = 0;  // buffer_ holds no record end from start_ to here
   std::size_t records_ = 0;  // records handed out so far
   bool ended_ = false;
 };
@@ -172,7 +180,11 @@ int RunRecords(const std::string& command, const RecordOptions& options,
   Output out("-");
   StopPipe stop;
   std::optional<InputRecords> input;
-  if (options.operands.empty()) input.emplace(options.nulEnded ? '\0' : '\n', stop.readEnd());
+  if (options.operands.empty()) {
+    // Results appended to the file the records come from would be read again, without end.
+    out.RefuseSameFile(IdentityOfDescriptor(STDIN_FILENO), "standard input");
+    input.emplace(options.nulEnded ? '\0' : '\n', stop.readEnd());
+  }
   std::size_t nextOperand = 0;
   const std::function<std::optional<Batch>()> next = [&]() -> std::optional<Batch> {
     if (input) return input->Next();
@@ -196,8 +208,11 @@ int RunRecords(const std::string& command, const RecordOptions& options,
     failed = failed || result.failed;
     if (result.stopped) throw Reported();
   };
-  OrderedJobs<Batch, BatchResult>::Run(options.jobs, 2 * options.jobs + 2, next, produce, {},
-                                       consume, [&stop] { stop.Stop(); });
+  // A few batches per thread in flight, and no more than kBatchesInFlightBytes of records unless a
+  // single record is longer: memory follows the longest record, not the input or the thread count.
+  OrderedJobs<Batch, BatchResult>::Run(
+      options.jobs, 2 * options.jobs + 2, next, produce, {}, consume, [&stop] { stop.Stop(); },
+      [](const Batch& batch) { return batch.data.size(); }, kBatchesInFlightBytes);
   return failed ? 1 : 0;
 }
 

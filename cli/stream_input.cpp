@@ -11,7 +11,7 @@
 namespace ansicrypt::cli {
 namespace {
 
-bool IsStandardInput(const std::string& operand) { return operand.empty() || operand == "-"; }
+bool IsStandardInput(const std::string& operand) { return operand == "-"; }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/records.h"
 
@@ -107,8 +108,8 @@ void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& spec) {
   auto options = std::make_shared<TextOptions>();
   CLI::App* command = app.add_subcommand(spec.name, spec.description);
   command->group("Texts, one record per argument or input line, through the ANSI code page");
-  command->add_option("records", options->records.operands,
-                      "Records to convert (default: one per line of standard input)");
+  Verbatim(command->add_option("records", options->records.operands,
+                               "Records to convert (default: one per line of standard input)"));
   command->add_flag("-z,--zero", options->records.nulEnded,
                     "Records on standard input, and results, end with NUL instead of a line feed");
   command->add_option("-j,--jobs", options->records.jobs, "Convert on this many threads")
@@ -117,7 +118,8 @@ void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& spec) {
                     "After a bad record write an empty line, report it and go on (exit status 1)");
   if (spec.keyed) {
     // Checked below rather than by CLI11, so that a mistyped option is named first.
-    command->add_option("--key", options->key, "The key text; its first 8 ANSI bytes take effect");
+    Verbatim(command->add_option("--key", options->key,
+                                 "The key text; its first 8 ANSI bytes take effect"));
   }
   if (spec.make == Digest) {
     command->add_flag("--registers", options->registers,

@@ -3,7 +3,8 @@
 # input as it stands, and -c over every kind of list with every option.
 . "$(dirname "$0")/lib.sh"
 
-odd_names=(x 'sp ace' 'back\slash' $'new\nline' $'cr\rret' "caf$(printf '\351')" "it's" '-dash')
+odd_names=(x 'sp ace' 'back\slash' $'new\nline' $'cr\rret' "caf$(printf '\351')" "it's" '-dash'
+           '[a,b]' '[]' 'a,b' $'it\'s\n' $'\'\t\'' '~home' 'colon:')
 make_odd_files() { local i=0; for n in "${odd_names[@]}"; do random_file "./$n" $((i * 777)); i=$((i + 1)); done; }
 
 case $case_name in
@@ -21,6 +22,8 @@ digests_like_md5sum)
   expect_like_peer "-j 3 keeps the order" "$bin md5 -j 3 f* missing f0" "md5sum f* missing f0" \
     upper_digests
   expect_like_peer "a directory" "$bin md5 . f1" "md5sum . f1" upper_digests
+  expect_like_peer "operands after --" "$bin md5 f1 -- -dash '[a,b]' f0" \
+    "md5sum f1 -- -dash '[a,b]' f0" upper_digests
   ;;
 standard_input_as_it_stands)
   printf 'first line\nthe rest of the data\n' > input
@@ -70,6 +73,14 @@ check_like_md5sum)
     "echo 'd41d8cd98f00b204e9800998ecf8427e  -' | md5sum -c"
   expect_like_peer "an empty list name" "$bin md5 -c ''" "md5sum -c ''"
   expect_like_peer "a missing list" "$bin md5 -c nolist plain" "md5sum -c nolist plain"
+  expect_like_peer "a folder as a list" "$bin md5 -c . plain" "md5sum -c . plain"
+  expect_error 1 "ansicrypt: 'standard input': read error" "a closed standard input as the list" \
+    sh -c "'$bin' md5 -c <&-"
+  # The reversed form, once seen, holds for the lists after it; a NUL ends a name.
+  expect_like_peer "reversed, then standard" "$bin md5 -c reversed plain" "md5sum -c reversed plain"
+  expect_like_peer "standard, then reversed" "$bin md5 -c plain reversed" "md5sum -c plain reversed"
+  printf 'd41d8cd98f00b204e9800998ecf8427e  x\0tail\n' > with-nul
+  expect_like_peer "a NUL in a name" "$bin md5 -c with-nul" "md5sum -c with-nul"
   ;;
 *)
   fail "unknown case $case_name"

@@ -56,6 +56,42 @@ failures_remove_nothing)
   [ -p fifo ] && expect_eq "$(cat from-fifo)" "$(base64 -w0 data)" "written into the FIFO"
   no_temporary_files
   ;;
+closed_descriptors_and_odd_names)
+  echo important > out.txt
+  expect_error 1 "ansicrypt: standard input: Bad file descriptor" "closed standard input" \
+    sh -c "'$bin' base64 -o out.txt <&-"
+  expect_eq "$(cat out.txt)" important "OUT untouched when standard input is closed"
+  expect_error 1 "ansicrypt: standard input: Bad file descriptor" "no record to read" \
+    timeout 10 "$bin" digest <&-
+  expect_error 1 "ansicrypt: standard output: Bad file descriptor" "closed standard output" \
+    sh -c "'$bin' encode abc >&-"
+  expect_error 1 "ansicrypt: '': No such file or directory" "the empty name as input" \
+    "$bin" base64 ''
+  expect_error 1 "ansicrypt: '': No such file or directory" "the empty name as output" \
+    "$bin" base64 out.txt -o ''
+  printf 'a\n' > g
+  expect_error 1 "ansicrypt: standard input: input file is output file" \
+    "records appended to their own input" sh -c "timeout 10 '$bin' encode < g >> g"
+  ;;
+permissions_are_kept)
+  random_file data 100
+  echo old > setuid && chmod 4755 setuid
+  expect_status 0 "replacing a set-user-ID file" "$bin" base64 data -o setuid
+  expect_eq "$(stat -c %a setuid)" 4755 "its mode stays"
+  command -v setpriv >/dev/null && id nobody >/dev/null 2>&1 || exit 77
+  [ "$(id -u)" = 0 ] || exit 77
+  # As an unprivileged user: a file the shell's > would refuse is refused, whatever the folder.
+  mkdir shared && chown nobody shared && chmod 755 "$work"
+  echo root > shared/rootfile && chmod 644 shared/rootfile
+  cp data shared/data && chmod 644 shared/data
+  as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+  expect_error 1 "ansicrypt: shared/rootfile: Permission denied" "a file of another user" \
+    as_nobody "$bin" base64 shared/data -o shared/rootfile
+  expect_eq "$(cat shared/rootfile) $(stat -c %U shared/rootfile)" "root root" "untouched"
+  as_nobody sh -c "echo mine > shared/readonly && chmod 444 shared/readonly"
+  expect_error 1 "ansicrypt: shared/readonly: Permission denied" "a read-only file" \
+    as_nobody "$bin" base64 shared/data -o shared/readonly
+  ;;
 signals_remove_the_temporary_file)
   for signal in TERM INT HUP; do
     echo old > out

@@ -35,6 +35,11 @@ base64_errors)
     "$bin" base64 -d padded -o decoded
   [ ! -e decoded ] || fail "no output file after a failure"
   no_temporary_files
+  # One call over the whole input checks the length first, also when an earlier piece fails.
+  { printf '!!!!'; head -c 3000000 /dev/zero | base64 -w0; printf 'QUJ'; } > bad-length
+  expect_error 1 "ansicrypt: base64: invalid argument (error 5)" "length before characters" \
+    "$bin" base64 -d bad-length -o decoded
+  expect_status 2 "a negative wrap" "$bin" base64 -w -5 /dev/null
   ;;
 des_like_openssl)
   have_openssl_des || exit 77

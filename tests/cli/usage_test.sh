@@ -37,8 +37,9 @@ system_errors_have_no_legacy_number)
 write_errors)
   make_device full 1 7
   printf x > one
+  md5sum one > list
   for command in "--help" "--version" "selftest" "md5 one" "encode x" "digest x" \
-                 "base64 one -w 1" "des -e --key 0123456789ABCDEF one"; do
+                 "base64 one -w 1" "des -e --key 0123456789ABCDEF one" "md5 -c list"; do
     status=0
     # shellcheck disable=SC2086
     "$bin" $command > full 2> err || status=$?
