@@ -1,4 +1,6 @@
-// DES and two-key triple DES over 32,760 bytes, and object set-up, beside OpenSSL's libcrypto.
+// DES and two-key triple DES over arrays (8, 16 and 40 bytes, below the bitsliced path's
+// break-even, and 32,760 bytes), and object set-up, beside OpenSSL's libcrypto. The SIMD path is
+// the best the processor has unless ANSICRYPT_SIMD caps it (tools/bench.sh runs each).
 #include <benchmark/benchmark.h>
 #include <openssl/des.h>
 
@@ -11,13 +13,12 @@ namespace {
 using ansicrypt::ByteArray;
 using ansicrypt::DES;
 
-constexpr std::size_t kSize = DES::kMaxInputBytes;
 const ByteArray kKey = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF,
                         0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10};
 
-ByteArray Data() {
-  ByteArray data(kSize);
-  for (std::size_t i = 0; i < kSize; ++i) data[i] = static_cast<std::uint8_t>(i * 31);
+ByteArray Data(std::size_t size) {
+  ByteArray data(size);
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(i * 31);
   return data;
 }
 
@@ -29,22 +30,23 @@ void OpenSslSchedules(DES_key_schedule& k1, DES_key_schedule& k2) {
   DES_set_key_unchecked(&b2, &k2);
 }
 
-// Times `run(in, out)` over the 32,760-byte test data.
+// Times `run(in, out)` over test data of state.range(0) bytes (a multiple of 8).
 template <class Run>
 void TimeArrays(benchmark::State& state, const Run& run) {
-  ByteArray in = Data();  // not const: OpenSSL's const_DES_cblock is not const-qualified
-  ByteArray out(kSize);
+  const auto size = static_cast<std::size_t>(state.range(0));
+  ByteArray in = Data(size);  // not const: OpenSSL's const_DES_cblock is not const-qualified
+  ByteArray out(size);
   for (auto _ : state) {
     run(in, out);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kSize));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
 }
 
 // OpenSSL's ECB calls, one block each, over the whole data.
 template <class EncryptBlock>
 void OpenSslBlocks(ByteArray& in, ByteArray& out, const EncryptBlock& encrypt) {
-  for (std::size_t c = 0; c < kSize; c += 8) {
+  for (std::size_t c = 0; c < in.size(); c += 8) {
     encrypt(reinterpret_cast<const_DES_cblock*>(in.data() + c),
             reinterpret_cast<DES_cblock*>(out.data() + c));
   }
@@ -103,7 +105,7 @@ void TwoKeySchedulesOpenSsl(benchmark::State& state) {
   }
 }
 
-// Building the tables from their decimal text, alone.
+// Creating an object (a copy of the parsed tables), alone.
 void NewObjectOurs(benchmark::State& state) {
   for (auto _ : state) {
     DES des;
@@ -111,10 +113,10 @@ void NewObjectOurs(benchmark::State& state) {
   }
 }
 
-BENCHMARK(DesEcbOurs)->Name("des_ecb/ansicrypt/32760");
-BENCHMARK(DesEcbOpenSsl)->Name("des_ecb/openssl/32760");
-BENCHMARK(TripleDesOurs)->Name("des_ede2/ansicrypt/32760");
-BENCHMARK(TripleDesOpenSsl)->Name("des_ede2/openssl/32760");
+BENCHMARK(DesEcbOurs)->Name("des_ecb/ansicrypt")->Arg(8)->Arg(16)->Arg(40)->Arg(32760);
+BENCHMARK(DesEcbOpenSsl)->Name("des_ecb/openssl")->Arg(8)->Arg(16)->Arg(40)->Arg(32760);
+BENCHMARK(TripleDesOurs)->Name("des_ede2/ansicrypt")->Arg(32760);
+BENCHMARK(TripleDesOpenSsl)->Name("des_ede2/openssl")->Arg(32760);
 BENCHMARK(NewObjectAndSetKeyOurs)->Name("des_new_setkey/ansicrypt");
 BENCHMARK(TwoKeySchedulesOpenSsl)->Name("des_new_setkey/openssl");
 BENCHMARK(NewObjectOurs)->Name("des_new_tables/ansicrypt");

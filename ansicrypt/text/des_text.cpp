@@ -2,6 +2,7 @@
 #include "ansicrypt/text/des_text.h"
 
 #include <algorithm>
+#include <array>
 
 #include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/hex_text.h"
@@ -13,21 +14,33 @@ namespace {
 constexpr std::uint8_t kEncrypt = 1;
 constexpr std::uint8_t kDecrypt = 2;
 
-// Single DES under key 1 on a fresh object keyed with the key text's ANSI bytes.
-ByteArray RunDes(const ByteArray& input, const Text& key, std::uint8_t direction) {
+// Single DES under key 1 on a fresh object keyed with the key text's ANSI bytes, in place in
+// `data`. Key 1 is their first 8 bytes (zero-filled), which come from the first 8 characters at
+// most; key 2 takes no part, so only key 1 is scheduled.
+void RunDes(ByteArray& data, const Text& key, std::uint8_t direction) {
   DES des;
-  des.SetKey(platform::TextToAnsi(key));
-  ByteArray output;
+  des.SetKey1(platform::TextToAnsi(std::u16string_view(key).substr(0, 8)));
   std::uint8_t keyNumber = 1;
-  des.EncryptDes_ArrToArr(input, output, keyNumber, direction);
-  return output;
+  des.EncryptDes_ArrToArr(data, data, keyNumber, direction);
 }
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+constexpr std::array<std::int8_t, 128> kDigitValues = [] {
+  std::array<std::int8_t, 128> values{};
+  values.fill(-1);
+  for (int d = 0; d < 10; ++d)
+    values[static_cast<std::size_t>('0' + d)] = static_cast<std::int8_t>(d);
+  for (int d = 0; d < 6; ++d) {
+    values[static_cast<std::size_t>('A' + d)] = static_cast<std::int8_t>(10 + d);
+    values[static_cast<std::size_t>('a' + d)] = static_cast<std::int8_t>(10 + d);
+  }
+  return values;
+}();
+
 int HexDigitValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  throw Error(errc::type_mismatch);
+  const int value = c < 128 ? kDigitValues[c] : -1;
+  if (value < 0) throw Error(errc::type_mismatch);
+  return value;
 }
 
 // The legacy reader walks the text in steps of 2 with a signed 16-bit position counter, which
@@ -37,7 +50,9 @@ constexpr std::size_t kMaxPosition = 32767;
 }  // namespace
 
 Text EncryptDes_StrToHex(const Text& plain, const Text& key) {
-  return HexText(RunDes(platform::TextToAnsi(plain), key, kEncrypt));
+  ByteArray data = platform::TextToAnsi(plain);
+  RunDes(data, key, kEncrypt);
+  return HexText(data);
 }
 
 Text DecryptDes_HexToStr(const Text& hex, const Text& key) {
@@ -45,20 +60,25 @@ Text DecryptDes_HexToStr(const Text& hex, const Text& key) {
   // Half the length, a half rounded to even: 16 -> 8, 15 -> 8, 17 -> 8, 5 -> 2, 7 -> 4.
   const std::size_t half = length / 2;
   const std::size_t count = (length % 2 == 1 && half % 2 == 1) ? half + 1 : half;
-  ByteArray cipher(count + 1, 0);  // one more byte than the digits fill, as the legacy code made
+  // One more byte than the digits fill, as the legacy code made it; room for the zero fill too, so
+  // that the cipher works in place.
+  ByteArray cipher;
+  cipher.reserve((count + 1 + 7) / 8 * 8);
+  cipher.resize(count + 1, 0);
   for (std::size_t i = 0; i < length; i += 2) {
     int value = HexDigitValue(hex[i]);
     if (i + 1 < length) value = value * 16 + HexDigitValue(hex[i + 1]);
     cipher[i / 2] = static_cast<std::uint8_t>(value);
     if (i + 2 > kMaxPosition) throw Error(errc::overflow);
   }
-  const ByteArray plain = RunDes(cipher, key, kDecrypt);
+  RunDes(cipher, key, kDecrypt);
+  ByteArray& plain = cipher;
   // Only the blocks before the last are read: the last holds the extra byte and its zero fill.
   const auto scanned = plain.end() - 8;
   // The text ends at the first zero byte, where encryption's zero fill begins. Every byte before
   // it is kept and converted as a whole, so that multi-byte characters come back.
-  const auto end = std::find(plain.begin(), scanned, std::uint8_t{0});
-  return platform::AnsiToText(ByteArray(plain.begin(), end));
+  plain.erase(std::find(plain.begin(), scanned, std::uint8_t{0}), plain.end());
+  return platform::AnsiToText(plain);
 }
 
 }  // namespace ansicrypt

@@ -1,27 +1,7 @@
 // A bit-by-bit DES, transcribed from FIPS 46-3.
 #include "tests/cipher/des_reference.h"
 
-#include "ansicrypt/cipher/detail/des_tables.h"
-
 namespace ansicrypt::test {
-
-const ReferenceTables& Tables() {
-  static const ReferenceTables tables = [] {
-    ReferenceTables t{};
-    detail::ParseDecimalTable<std::uint8_t>(detail::kTextIP, t.IP, 1, 64);
-    detail::ParseDecimalTable<std::uint8_t>(detail::kTextFP, t.FP, 1, 64);
-    detail::ParseDecimalTable<std::uint8_t>(detail::kTextE, t.E, 1, 32);
-    detail::ParseDecimalTable<std::int16_t>(detail::kTextPC1, t.PC1, 1, 64);
-    detail::ParseDecimalTable<std::int16_t>(detail::kTextPC2, t.PC2, 1, 56);
-    detail::ParseDecimalTable<std::int16_t>(detail::kTextShift, t.Shift, 1, 2);
-    detail::ParseDecimalTable<std::uint8_t>(detail::kTextP, t.P, 1, 32);
-    std::array<std::uint8_t, 512> s{};
-    detail::ParseDecimalTable<std::uint8_t>(detail::kTextS, s, 0, 15);
-    for (std::size_t i = 0; i < s.size(); ++i) t.S[i / 64][(i / 16) % 4][i % 16] = s[i];
-    return t;
-  }();
-  return tables;
-}
 
 Bits BytesToBits(const Block& bytes) {
   Bits bits{};
@@ -42,7 +22,7 @@ Block BitsToBytes(const Bits& bits) {
 }
 
 std::array<Block, 16> MakeSubKeys(const Block& key) {
-  const ReferenceTables& t = Tables();
+  const detail::StandardTables& t = Tables();
   const Bits bits = BytesToBits(key);
   std::array<std::uint8_t, 56> cd{};
   for (std::size_t i = 0; i < 56; ++i) cd[i] = bits[static_cast<std::size_t>(t.PC1[i] - 1)];
@@ -69,7 +49,7 @@ std::array<Block, 16> MakeSubKeys(const Block& key) {
 }
 
 Block SBoxPermute(const Block& block) {
-  const ReferenceTables& t = Tables();
+  const detail::StandardTables& t = Tables();
   const Bits in = BytesToBits(block);
   Block outputs{};
   for (std::size_t i = 0; i < 8; ++i) {
@@ -86,7 +66,7 @@ Block SBoxPermute(const Block& block) {
 }
 
 Block DesBlock(const Block& input, const std::array<Block, 16>& subKeys, bool encrypt) {
-  const ReferenceTables& t = Tables();
+  const detail::StandardTables& t = Tables();
   const Block permuted = BitsToBytes(Permute(BytesToBits(input), t.IP));
   Block left{}, right{};
   for (std::size_t i = 0; i < 4; ++i) {

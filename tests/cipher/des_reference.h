@@ -5,23 +5,15 @@
 #include <array>
 #include <cstdint>
 
+#include "ansicrypt/cipher/detail/des_tables.h"
+
 namespace ansicrypt::test {
 
 using Bits = std::array<std::uint8_t, 64>;
 using Block = std::array<std::uint8_t, 8>;
 
-struct ReferenceTables {
-  std::array<std::uint8_t, 64> IP, FP;
-  std::array<std::uint8_t, 48> E;
-  std::array<std::int16_t, 56> PC1;
-  std::array<std::int16_t, 48> PC2;
-  std::array<std::int16_t, 16> Shift;
-  std::array<std::uint8_t, 32> P;
-  std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8> S;
-};
-
-// The tables parsed from the library's decimal text.
-const ReferenceTables& Tables();
+// The tables parsed from the library's decimal text (the one parse the library makes).
+inline const detail::StandardTables& Tables() { return detail::kStandardTables; }
 
 Bits BytesToBits(const Block& bytes);
 Block BitsToBytes(const Bits& bits);

@@ -12,12 +12,6 @@
 #include "tests/support/code_page_scope.h"
 #include "tests/support/simd_scope.h"
 
-namespace ansicrypt::detail {
-void PrintTo(SimdLevel level, std::ostream* os) {
-  *os << (level == SimdLevel::kScalar ? "scalar" : level == SimdLevel::kAvx2 ? "avx2" : "avx512");
-}
-}  // namespace ansicrypt::detail
-
 namespace ansicrypt::test {
 namespace {
 

@@ -1,7 +1,15 @@
 // Caps the SIMD level in use for one test and restores the cap in force before it afterwards.
 #pragma once
 
+#include <ostream>
+
 #include "ansicrypt/common/detail/simd_level.h"
+
+namespace ansicrypt::detail {
+inline void PrintTo(SimdLevel level, std::ostream* os) {
+  *os << (level == SimdLevel::kScalar ? "scalar" : level == SimdLevel::kAvx2 ? "avx2" : "avx512");
+}
+}  // namespace ansicrypt::detail
 
 namespace ansicrypt::test {
 

@@ -21,9 +21,9 @@ namespace ansicrypt::detail::bitsliced {
 
 // Vector indices of the standard's permutations, as plain arrays.
 struct Indices {
-  int ip[64];  // the vector of the block bit that IP takes as output bit i + 1
-  int e[48];   // E: the right-half bit (0..31) that expansion output i + 1 copies
-  int p[32];   // P: the S-box output (0..31) that permutation output i + 1 takes
+  int ip[64];   // the vector of the block bit that IP takes as output bit i + 1
+  int e[48];    // E: the right-half bit (0..31) that expansion output i + 1 copies
+  int toP[32];  // P inverted: the permutation output (0..31) that S-box output i feeds
 };
 
 constexpr int VectorOfBit(int position) {  // position 1..64 in the standard's numbering
@@ -35,7 +35,7 @@ constexpr Indices MakeIndices() {
   for (int i = 0; i < 64; ++i)
     x.ip[i] = VectorOfBit(kStandardTables.IP[static_cast<std::size_t>(i)]);
   for (int i = 0; i < 48; ++i) x.e[i] = kStandardTables.E[static_cast<std::size_t>(i)] - 1;
-  for (int i = 0; i < 32; ++i) x.p[i] = kStandardTables.P[static_cast<std::size_t>(i)] - 1;
+  for (int i = 0; i < 32; ++i) x.toP[kStandardTables.P[static_cast<std::size_t>(i)] - 1] = i;
   return x;
 }
 
@@ -103,31 +103,34 @@ struct Engine {
     if constexpr (Box == 7) SBoxGates7<Ops>(x0, x1, x2, x3, x4, x5, y0, y1, y2, y3);
   }
 
-  // S-box `Box` of one round: its six inputs from E of the right half and the key, its four
-  // outputs into y.
+  // S-box `Box` of one round: its six inputs from E of the right half and the key; each of its
+  // four outputs goes through P straight into the left half.
   template <int Box>
-  static void RoundBox(const V* right, const std::int32_t* key, V* y) {
+  static void RoundBox(V* left, const V* right, const std::int32_t* key) {
     constexpr int b = 6 * Box;
+    V y[4];
     SBox<Box>(Ops::Xor(right[kIndices.e[b + 0]], Ops::Broadcast(key[b + 0])),
               Ops::Xor(right[kIndices.e[b + 1]], Ops::Broadcast(key[b + 1])),
               Ops::Xor(right[kIndices.e[b + 2]], Ops::Broadcast(key[b + 2])),
               Ops::Xor(right[kIndices.e[b + 3]], Ops::Broadcast(key[b + 3])),
               Ops::Xor(right[kIndices.e[b + 4]], Ops::Broadcast(key[b + 4])),
-              Ops::Xor(right[kIndices.e[b + 5]], Ops::Broadcast(key[b + 5])), y + 4 * Box);
+              Ops::Xor(right[kIndices.e[b + 5]], Ops::Broadcast(key[b + 5])), y);
+    for (int o = 0; o < 4; ++o) {
+      V& target = left[kIndices.toP[4 * Box + o]];
+      target = Ops::Xor(target, y[o]);
+    }
   }
 
-  // left ^= f(right, key): the eight S-boxes, then P.
+  // left ^= f(right, key): the eight S-boxes, P and the exclusive or.
   static void Round(V* left, const V* right, const std::int32_t* key) {
-    V y[32];
-    RoundBox<0>(right, key, y);
-    RoundBox<1>(right, key, y);
-    RoundBox<2>(right, key, y);
-    RoundBox<3>(right, key, y);
-    RoundBox<4>(right, key, y);
-    RoundBox<5>(right, key, y);
-    RoundBox<6>(right, key, y);
-    RoundBox<7>(right, key, y);
-    for (int j = 0; j < 32; ++j) left[j] = Ops::Xor(left[j], y[kIndices.p[j]]);
+    RoundBox<0>(left, right, key);
+    RoundBox<1>(left, right, key);
+    RoundBox<2>(left, right, key);
+    RoundBox<3>(left, right, key);
+    RoundBox<4>(left, right, key);
+    RoundBox<5>(left, right, key);
+    RoundBox<6>(left, right, key);
+    RoundBox<7>(left, right, key);
   }
 
   // One batch, in place in `block` (kBatch blocks of 8 bytes).

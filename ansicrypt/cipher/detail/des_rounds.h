@@ -70,15 +70,26 @@ inline std::uint32_t RoundFunction(std::uint32_t right, const std::uint32_t* key
 // interleave, which keeps the processor busy). `keys` holds the two words of each round key in the
 // standard's order (32 words); decryption takes them from the last round back. Leaves (L16, R16)
 // in (left, right); the output block is FinalPermutation(right, left).
+template <bool Decrypt, std::size_t Lanes>
+inline void Rounds(std::array<std::uint32_t, Lanes>& left, std::array<std::uint32_t, Lanes>& right,
+                   const std::uint32_t* keys, const SpBoxes& sp) {
+  constexpr std::ptrdiff_t kStep = Decrypt ? -2 : 2;
+  const std::uint32_t* k = Decrypt ? keys + 30 : keys;
+  for (int round = 0; round < 16; round += 2) {
+    for (std::size_t i = 0; i < Lanes; ++i) left[i] ^= RoundFunction(right[i], k, sp);
+    for (std::size_t i = 0; i < Lanes; ++i) right[i] ^= RoundFunction(left[i], k + kStep, sp);
+    k += 2 * kStep;
+  }
+}
+
+// The same with the direction chosen at run time.
 template <std::size_t Lanes>
 inline void Rounds(std::array<std::uint32_t, Lanes>& left, std::array<std::uint32_t, Lanes>& right,
                    const std::uint32_t* keys, bool decrypt, const SpBoxes& sp) {
-  const std::ptrdiff_t step = decrypt ? -2 : 2;
-  const std::uint32_t* k = decrypt ? keys + 30 : keys;
-  for (int round = 0; round < 16; round += 2) {
-    for (std::size_t i = 0; i < Lanes; ++i) left[i] ^= RoundFunction(right[i], k, sp);
-    for (std::size_t i = 0; i < Lanes; ++i) right[i] ^= RoundFunction(left[i], k + step, sp);
-    k += 2 * step;
+  if (decrypt) {
+    Rounds<true>(left, right, keys, sp);
+  } else {
+    Rounds<false>(left, right, keys, sp);
   }
 }
 

@@ -199,4 +199,42 @@ constexpr StandardTables ParseStandardTables() {
 // Parsed while the library is compiled: a fault in the text is a compile-time error.
 inline constexpr StandardTables kStandardTables = ParseStandardTables();
 
+// The parse holds the standard's structure (the known-answer tests then pin every entry).
+constexpr bool HoldsTheStandardsStructure(const StandardTables& t) {
+  std::array<int, 65> seen{};
+  for (std::size_t i = 0; i < 64; ++i) {
+    if (t.IP[static_cast<std::size_t>(t.FP[i] - 1)] != i + 1) return false;  // IP-1 inverts IP
+  }
+  for (const auto& box : t.S) {
+    for (const auto& row : box) {
+      std::array<int, 16> values{};
+      for (const auto v : row) ++values[v];
+      for (const int count : values) {
+        if (count != 1) return false;  // every row of every S-box is a permutation of 0..15
+      }
+    }
+  }
+  for (const auto position : t.PC1) {
+    if (position % 8 == 0 || ++seen[static_cast<std::size_t>(position)] != 1) return false;
+  }
+  seen = {};
+  for (const auto position : t.PC2) {
+    if (++seen[static_cast<std::size_t>(position)] != 1) return false;
+  }
+  seen = {};
+  for (const auto position : t.P) ++seen[position];
+  for (std::size_t i = 1; i <= 32; ++i) {
+    if (seen[i] != 1) return false;  // P permutes the 32 bits
+  }
+  seen = {};
+  for (const auto position : t.E) ++seen[position];
+  for (std::size_t i = 1; i <= 32; ++i) {
+    if (seen[i] != (i % 4 == 0 || i % 4 == 1 ? 2 : 1)) return false;  // E repeats the edge bits
+  }
+  int shifts = 0;
+  for (const auto s : t.Shift) shifts += s;
+  return shifts == 28;  // C and D come back to where they started
+}
+static_assert(HoldsTheStandardsStructure(kStandardTables));
+
 }  // namespace ansicrypt::detail
