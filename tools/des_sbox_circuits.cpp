@@ -108,8 +108,8 @@ struct Circuit {
 bool LutFor(const Circuit& k, Mask f, int a, int b, int c, unsigned& imm) {
   int table[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
   for (unsigned x = 0; x < 64; ++x) {
-    const unsigned i =
-        (((k.At(a) >> x) & 1U) << 2) | (((k.At(b) >> x) & 1U) << 1) | ((k.At(c) >> x) & 1U);
+    const auto i = static_cast<unsigned>((((k.At(a) >> x) & 1U) << 2) |
+                                         (((k.At(b) >> x) & 1U) << 1) | ((k.At(c) >> x) & 1U));
     const int v = static_cast<int>((f >> x) & 1U);
     if (table[i] >= 0 && table[i] != v) return false;
     table[i] = v;

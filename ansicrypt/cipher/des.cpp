@@ -129,17 +129,16 @@ void DES::Transform(const ByteArray& input, ByteArray& output, std::size_t round
   const std::uint32_t* middle = Words(2).data();
   const bool decrypt = direction != 1;
   const bool middleDecrypt = 3 - direction != 1;
-  const auto& sp = detail::kSpBoxes;
-  auto single = [outer, decrypt, &sp](auto& left, auto& right) {
-    detail::Rounds(left, right, outer, decrypt, sp);
+  auto single = [outer, decrypt](auto& left, auto& right) {
+    detail::Rounds(left, right, outer, decrypt, detail::kSpBoxes);
   };
   // Between the passes of triple DES, IP-1 and IP cancel, leaving the exchange of the halves.
-  auto three = [outer, middle, decrypt, middleDecrypt, &sp](auto& left, auto& right) {
-    detail::Rounds(left, right, outer, decrypt, sp);
+  auto three = [outer, middle, decrypt, middleDecrypt](auto& left, auto& right) {
+    detail::Rounds(left, right, outer, decrypt, detail::kSpBoxes);
     std::swap(left, right);
-    detail::Rounds(left, right, middle, middleDecrypt, sp);
+    detail::Rounds(left, right, middle, middleDecrypt, detail::kSpBoxes);
     std::swap(left, right);
-    detail::Rounds(left, right, outer, decrypt, sp);
+    detail::Rounds(left, right, outer, decrypt, detail::kSpBoxes);
   };
 
   // Up to four blocks, the zero-filled last one too, run side by side. (Each lane reads its whole

@@ -63,17 +63,18 @@ class DES {
                  std::uint8_t keyNumber, std::uint8_t direction, bool triple) const;
 
   // FIPS 46-3 tables, entries as printed there (bit positions counted from 1): this object's
-  // copies of the tables parsed from the standard's decimal text. The transforms compute through
-  // tables derived from the same parse (S-boxes with P as words, key-schedule lookups, bitsliced
-  // S-box circuits), which are equal to these by construction and by test.
-  std::array<std::uint8_t, 64> TabIP;
-  std::array<std::uint8_t, 64> TabFP;
-  std::array<std::uint8_t, 48> TabE;
-  std::array<std::int16_t, 56> TabPC1;
-  std::array<std::int16_t, 48> TabPC2;
-  std::array<std::int16_t, 16> TabShift;
-  std::array<std::uint8_t, 32> TabP;
-  std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8> TabS;
+  // copies of the tables parsed from the standard's decimal text, its documented state. The
+  // transforms compute through tables derived from the same parse (S-boxes with P as words,
+  // key-schedule lookups, bitsliced S-box circuits), equal to these by construction and by test,
+  // so these copies are not read.
+  [[maybe_unused]] std::array<std::uint8_t, 64> TabIP;
+  [[maybe_unused]] std::array<std::uint8_t, 64> TabFP;
+  [[maybe_unused]] std::array<std::uint8_t, 48> TabE;
+  [[maybe_unused]] std::array<std::int16_t, 56> TabPC1;
+  [[maybe_unused]] std::array<std::int16_t, 48> TabPC2;
+  [[maybe_unused]] std::array<std::int16_t, 16> TabShift;
+  [[maybe_unused]] std::array<std::uint8_t, 32> TabP;
+  [[maybe_unused]] std::array<std::array<std::array<std::uint8_t, 16>, 4>, 8> TabS;
   // Round keys: bytes 0..5 of round r hold round key K(r+1), most significant bit first; bytes 6
   // and 7 stay zero. Every transform's keys are derived from these.
   RoundKeyBytes SubKey1{};

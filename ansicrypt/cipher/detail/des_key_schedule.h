@@ -26,38 +26,30 @@ struct KeyScheduleTables {
   std::array<int, 16> rotation{};
 };
 
+// Where round-key bit j (0: bit 1 of the standard) sits in the words of the table rounds.
+constexpr int WordsPosition(std::size_t j) {
+  const std::size_t box = j / 6;    // S-box 0..7
+  const std::size_t inBox = j % 6;  // 0: the box's first input bit
+  const std::size_t byte = 3 - box / 2;
+  return static_cast<int>((box % 2 == 0 ? 32 : 0) + 8 * byte + (5 - inBox));
+}
+
+// Each output bit is placed in the entries of the one key byte or CD piece it comes from.
 constexpr KeyScheduleTables DeriveKeyScheduleTables(const StandardTables& t) {
   KeyScheduleTables k;
-  for (std::size_t byte = 0; byte < 8; ++byte) {
+  for (std::size_t j = 0; j < 56; ++j) {
+    const auto position = static_cast<unsigned>(t.PC1[j]) - 1;  // 0-based key bit
     for (unsigned value = 0; value < 256; ++value) {
-      std::uint64_t cd = 0;
-      for (std::size_t j = 0; j < 56; ++j) {
-        const unsigned position = static_cast<unsigned>(t.PC1[j]) - 1;  // 0-based key bit
-        if (position / 8 != byte) continue;
-        if ((value >> (7 - position % 8)) & 1U) cd |= std::uint64_t{1} << (55 - j);
-      }
-      k.pc1[byte][value] = cd;
+      if ((value >> (7 - position % 8)) & 1U)
+        k.pc1[position / 8][value] |= std::uint64_t{1} << (55 - j);
     }
   }
-  for (std::size_t piece = 0; piece < 8; ++piece) {
+  for (std::size_t j = 0; j < 48; ++j) {
+    const auto position = static_cast<unsigned>(t.PC2[j]) - 1;  // 0-based CD bit
     for (unsigned value = 0; value < 128; ++value) {
-      std::uint64_t roundKey = 0;
-      for (std::size_t j = 0; j < 48; ++j) {
-        const unsigned position = static_cast<unsigned>(t.PC2[j]) - 1;  // 0-based CD bit
-        if (position / 7 != piece) continue;
-        if ((value >> (6 - position % 7)) & 1U) roundKey |= std::uint64_t{1} << (47 - j);
-      }
-      k.pc2[piece][value] = roundKey;
-      std::uint64_t words = 0;
-      for (unsigned bit = 0; bit < 48; ++bit) {
-        if (((roundKey >> (47 - bit)) & 1U) == 0) continue;
-        const unsigned box = bit / 6;
-        const unsigned inBox = bit % 6;  // 0: the box's first input bit
-        const unsigned byteOfWord = 3 - box / 2;
-        const unsigned position = (box % 2 == 0 ? 32 : 0) + 8 * byteOfWord + (5 - inBox);
-        words |= std::uint64_t{1} << position;
-      }
-      k.pc2Words[piece][value] = words;
+      if (((value >> (6 - position % 7)) & 1U) == 0) continue;
+      k.pc2[position / 7][value] |= std::uint64_t{1} << (47 - j);
+      k.pc2Words[position / 7][value] |= std::uint64_t{1} << WordsPosition(j);
     }
   }
   int total = 0;
