@@ -16,10 +16,11 @@ constexpr std::uint8_t kDecrypt = 2;
 
 // Single DES under key 1 on a fresh object keyed with the key text's ANSI bytes, in place in
 // `data`. Key 1 is their first 8 bytes (zero-filled), which come from the first 8 characters at
-// most; key 2 takes no part, so only key 1 is scheduled.
+// most, and a ninth that may complete a surrogate pair begun by the eighth; key 2 takes no part,
+// so only key 1 is scheduled.
 void RunDes(ByteArray& data, const Text& key, std::uint8_t direction) {
   DES des;
-  des.SetKey1(platform::TextToAnsi(std::u16string_view(key).substr(0, 8)));
+  des.SetKey1(platform::TextToAnsi(std::u16string_view(key).substr(0, 9)));
   std::uint8_t keyNumber = 1;
   des.EncryptDes_ArrToArr(data, data, keyNumber, direction);
 }

@@ -63,6 +63,14 @@ TEST(EncryptDesStrToHex, KeyCountsAnsiBytes) {
             OpenSslHex("x", std::string("\xD6\xD0\0\0\0\0\0\0", 8)));
 }
 
+// In UTF-8 a character beyond U+FFFF is four bytes: one that starts at character 8 of the key
+// gives key byte 8 its first byte, not that of a replacement for half of it.
+TEST(EncryptDesStrToHex, KeyCharacterAcrossByteEightInUtf8) {
+  const CodePageScope scope(65001);
+  EXPECT_EQ(EncryptDes_StrToHex(u"Hello", u"abcdefg\U0001F600"),
+            OpenSslHex("Hello", std::string("abcdefg\xF0", 8)));
+}
+
 TEST(EncryptDesStrToHex, LengthLimits) {
   EXPECT_EQ(ErrorOf([] { EncryptDes_StrToHex(u"", u"k"); }), errc::out_of_range);
   EXPECT_EQ(EncryptDes_StrToHex(Text(32760, u'a'), u"k").size(), 65520U);
