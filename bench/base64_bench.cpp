@@ -108,8 +108,16 @@ void DecodeIntoOpenSsl(benchmark::State& state) {
 
 BENCHMARK(EncodeIntoOurs)->Name("base64_encode_into/ansicrypt")->Arg(1 << 20)->Arg(64 << 20);
 BENCHMARK(EncodeIntoOpenSsl)->Name("base64_encode_into/openssl")->Arg(1 << 20)->Arg(64 << 20);
-BENCHMARK(DecodeIntoOurs)->Name("base64_decode_into/ansicrypt")->Arg(1 << 20)->Arg(64 << 20);
-BENCHMARK(DecodeIntoOpenSsl)->Name("base64_decode_into/openssl")->Arg(1 << 20)->Arg(64 << 20);
+BENCHMARK(DecodeIntoOurs)
+    ->Name("base64_decode_into/ansicrypt")
+    ->Arg(64 << 10)
+    ->Arg(1 << 20)
+    ->Arg(64 << 20);
+BENCHMARK(DecodeIntoOpenSsl)
+    ->Name("base64_decode_into/openssl")
+    ->Arg(64 << 10)
+    ->Arg(1 << 20)
+    ->Arg(64 << 20);
 
 BENCHMARK(EncodeOurs)->Name("base64_encode/ansicrypt")->Arg(1 << 20)->Arg(64 << 20);
 BENCHMARK(EncodeOpenSsl)->Name("base64_encode/openssl")->Arg(1 << 20)->Arg(64 << 20);

@@ -1,4 +1,4 @@
-// MD5 of a text, of memory and of a file, beside OpenSSL's MD5.
+// MD5 of a text, of memory, of a file and of many messages and files, beside OpenSSL's MD5.
 #include <benchmark/benchmark.h>
 #include <openssl/md5.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ansicrypt/digest/detail/md5_compress.h"
+#include "ansicrypt/digest/detail/md5_lanes.h"
 #include "ansicrypt/digest/md5.h"
 
 namespace {
@@ -83,22 +84,103 @@ void FileOurs(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * (ansicrypt::clsMD5::kMaxFileBytes - 1));
 }
 
+// OpenSSL's digest of a file read with fread, as a program using it would.
+void OpenSslFileDigest(const char* name, std::vector<unsigned char>& buffer) {
+  std::FILE* file = std::fopen(name, "rb");
+  MD5_CTX context;
+  MD5_Init(&context);
+  while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file)) {
+    MD5_Update(&context, buffer.data(), n);
+  }
+  std::fclose(file);
+  unsigned char digest[MD5_DIGEST_LENGTH];
+  MD5_Final(digest, &context);
+  benchmark::DoNotOptimize(digest);
+}
+
 void FileOpenSsl(benchmark::State& state) {
   const std::string name = LargeFile().string();
   std::vector<unsigned char> buffer(64 * 1024);
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    MD5_CTX context;
-    MD5_Init(&context);
-    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file)) {
-      MD5_Update(&context, buffer.data(), n);
-    }
-    std::fclose(file);
-    unsigned char digest[MD5_DIGEST_LENGTH];
-    MD5_Final(digest, &context);
-    benchmark::DoNotOptimize(digest);
-  }
+  for (auto _ : state) OpenSslFileDigest(name.c_str(), buffer);
   state.SetBytesProcessed(state.iterations() * (ansicrypt::clsMD5::kMaxFileBytes - 1));
+}
+
+// Many messages at once: 32 messages of 1 MiB through the sixteen lanes, against OpenSSL's MD5 of
+// each in turn.
+constexpr std::size_t kMessages = 32;
+constexpr std::size_t kMessageBytes = 1 << 20;
+
+std::vector<ByteArray> Messages() {
+  std::vector<ByteArray> messages;
+  for (std::size_t m = 0; m < kMessages; ++m)
+    messages.emplace_back(kMessageBytes, static_cast<std::uint8_t>(m));
+  return messages;
+}
+
+void LanesOurs(benchmark::State& state) {
+  using ansicrypt::detail::kMd5Lanes;
+  const std::vector<ByteArray> messages = Messages();
+  for (auto _ : state) {
+    for (std::size_t first = 0; first < kMessages; first += kMd5Lanes) {
+      ansicrypt::detail::Md5LaneStates states{};
+      const std::uint8_t* blocks[kMd5Lanes];
+      for (std::size_t l = 0; l < kMd5Lanes; ++l) blocks[l] = messages[first + l].data();
+      ansicrypt::detail::Md5CompressLanes(states, blocks, 0xFFFF, kMessageBytes / 64);
+      benchmark::DoNotOptimize(states);
+    }
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(kMessages * kMessageBytes));
+}
+
+void LanesOpenSsl(benchmark::State& state) {
+  const std::vector<ByteArray> messages = Messages();
+  unsigned char digest[MD5_DIGEST_LENGTH];
+  for (auto _ : state) {
+    for (const ByteArray& message : messages) {
+      MD5(message.data(), message.size(), digest);
+      benchmark::DoNotOptimize(digest);
+    }
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(kMessages * kMessageBytes));
+}
+
+// 64 files of 1 MiB read from the page cache: Md5_Files_Calc against OpenSSL over fread.
+const std::vector<std::filesystem::path>& SmallFiles() {
+  static const std::vector<std::filesystem::path> files = [] {
+    const auto dir = std::filesystem::temp_directory_path() / "ansicrypt-bench-md5-files";
+    std::filesystem::create_directories(dir);
+    std::vector<std::filesystem::path> paths;
+    std::vector<char> bytes(kMessageBytes);
+    for (std::size_t f = 0; f < 64; ++f) {
+      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + f);
+      paths.push_back(dir / ("f" + std::to_string(f)));
+      std::ofstream(paths.back(), std::ios::binary)
+          .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    ::sync();
+    return paths;
+  }();
+  return files;
+}
+
+void FilesOurs(benchmark::State& state) {
+  const auto& files = SmallFiles();
+  ansicrypt::clsMD5 md5;
+  for (auto _ : state) benchmark::DoNotOptimize(md5.Md5_Files_Calc(files));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(files.size() * kMessageBytes));
+}
+
+void FilesOpenSsl(benchmark::State& state) {
+  const auto& files = SmallFiles();
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (auto _ : state) {
+    for (const auto& path : files) OpenSslFileDigest(path.c_str(), buffer);
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(files.size() * kMessageBytes));
 }
 
 BENCHMARK(TextOurs)->Name("md5_text/ansicrypt/32767");
@@ -107,5 +189,9 @@ BENCHMARK(EngineOurs)->Name("md5_engine/ansicrypt/1048576");
 BENCHMARK(EngineOpenSsl)->Name("md5_engine/openssl/1048576");
 BENCHMARK(FileOurs)->Name("md5_file/ansicrypt/268435455")->Unit(benchmark::kMillisecond);
 BENCHMARK(FileOpenSsl)->Name("md5_file/openssl/268435455")->Unit(benchmark::kMillisecond);
+BENCHMARK(LanesOurs)->Name("md5_lanes/ansicrypt/32x1048576");
+BENCHMARK(LanesOpenSsl)->Name("md5_lanes/openssl/32x1048576");
+BENCHMARK(FilesOurs)->Name("md5_files/ansicrypt/64x1048576");
+BENCHMARK(FilesOpenSsl)->Name("md5_files/openssl/64x1048576");
 
 }  // namespace

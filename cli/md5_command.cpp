@@ -12,8 +12,8 @@
 #include "ansicrypt/platform/input_file.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/file_digests.h"
 #include "cli/md5_list.h"
-#include "cli/ordered_jobs.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
 #include "cli/shell_quote.h"
@@ -34,42 +34,19 @@ struct Md5Options {
   bool ignoreMissing = false;
 };
 
-struct Digest {
-  std::string hex;  // empty when the input could not be digested
-  std::error_code error;
-};
-
-// The digest of a named file, or of standard input for "-", read from where it stands.
-Digest DigestNamed(const std::string& name) {
-  clsMD5 md5;
-  Digest digest;
-  Text hex;
-  if (name == "-") {
-    WidenPipe(STDIN_FILENO);
-    auto input = platform::InputFile::StandardInput();
-    hex = md5.Md5_Input_Calc(input, digest.error);
-  } else {
-    hex = md5.Md5_File_Calc(std::filesystem::path(name), digest.error);
-  }
-  digest.hex = TextToUtf8(hex);
-  return digest;
-}
-
-// Digests `names` on `jobs` threads and hands each digest to `consume` in the order of the names.
-// Standard input is read by the calling thread, in its turn: "-" twice digests the data, then
-// nothing, as md5sum does.
+// Digests `names` and hands each digest to `consume` in the order of the names. Standard input
+// is read in its turn: "-" twice digests the data, then nothing, as md5sum does.
 void DigestInOrder(const std::vector<std::string>& names, unsigned jobs,
                    const std::function<void(const std::string&, Digest&)>& consume) {
   std::size_t next = 0;
-  OrderedJobs<std::string, Digest>::Run(
-      jobs, 4 * jobs,
-      [&]() -> std::optional<std::string> {
+  FileDigests<const std::string*>::Run(
+      jobs,
+      [&]() -> std::optional<const std::string*> {
         if (next == names.size()) return std::nullopt;
-        return names[next++];
+        return &names[next++];
       },
-      [](std::string& name) { return DigestNamed(name); },
-      [](const std::string& name) { return name == "-"; },
-      [&](std::string& name, Digest& digest) { consume(name, digest); });
+      [](const std::string* const& name) { return name; },
+      [&](const std::string*& name, Digest& digest) { consume(*name, digest); });
 }
 
 // Lines written through one buffer, in pieces, and at once to a terminal.
@@ -183,10 +160,9 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
   std::size_t failedReads = 0;
   std::size_t mismatched = 0;
   bool matched = false;
-  OrderedJobs<Line, Digest>::Run(
-      options.jobs, 4 * options.jobs, nextLine,
-      [](Line& line) { return line.entry ? DigestNamed(line.entry->name) : Digest{}; },
-      [](const Line& line) { return line.entry && line.entry->name == "-"; },
+  FileDigests<Line>::Run(
+      options.jobs, nextLine,
+      [](const Line& line) { return line.entry ? &line.entry->name : nullptr; },
       [&](Line& line, Digest& digest) {
         if (!line.entry) {
           ++misformatted;

@@ -9,12 +9,14 @@
 #include <limits>
 #include <utility>
 
+#include "ansicrypt/base64/detail/base64_alphabet.h"
 #include "ansicrypt/base64/detail/base64_avx2.h"
+#include "ansicrypt/base64/detail/base64_avx512.h"
 
 namespace ansicrypt::Base64 {
 namespace {
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+using detail::kAlphabet;
 constexpr std::uint8_t kPad = '=';
 constexpr std::size_t kMaxLength =
     std::numeric_limits<std::int32_t>::max();  // signed 32-bit counts
@@ -89,9 +91,13 @@ void Store3(std::uint32_t word, std::uint8_t* out) {
 // Decodes n characters (a multiple of 4, at least 4) ending in `pads` pad characters into `o`.
 void DecodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o, std::size_t pads) {
   const std::size_t lastGroup = n - 4;
-  // The vector loop writes 8 bytes past each block: keep it 12 characters short of the last group.
-  std::size_t i =
-      detail::HaveAvx2() && lastGroup > 12 ? detail::DecodeBlocksAvx2(in, lastGroup - 12, o) : 0;
+  // The vector loops stop before a block with a character outside the alphabet; AVX2 takes over
+  // from AVX-512 there (and for the rest), and the group loop below from both, so that the first
+  // error in the text is the one raised. The AVX2 loop writes 8 bytes past each block: it stops
+  // 12 characters short of the last group.
+  std::size_t i = detail::HaveAvx512() ? detail::DecodeBlocksAvx512(in, lastGroup, o) : 0;
+  if (detail::HaveAvx2() && lastGroup > i + 12)
+    i += detail::DecodeBlocksAvx2(in + i, lastGroup - 12 - i, o + i / 4 * 3);
   o += i / 4 * 3;
   for (; i < lastGroup; i += 4, o += 3) {
     std::uint32_t word = kShifted[0][in[i]] | kShifted[1][in[i + 1]] | kShifted[2][in[i + 2]] |
@@ -165,14 +171,22 @@ void DecodeBase64(const ByteArray& base64, ByteArray& out) {
     return;
   }
   const std::size_t n = base64.size();
-  out.clear();  // also what an error leaves: no partial result
-  if (n > kMaxLength) throw Error(errc::overflow);
-  if (n % 4 != 0) throw Error(errc::invalid_argument);
-  if (n == 0) return;
+  // An error leaves `out` empty: no partial result.
+  const auto fail = [&out](errc e) {
+    out.clear();
+    throw Error(e);
+  };
+  if (n > kMaxLength) fail(errc::overflow);
+  if (n % 4 != 0) fail(errc::invalid_argument);
+  if (n == 0) {
+    out.clear();
+    return;
+  }
   const std::uint8_t* in = base64.data();
-  // Pad characters at the very end shorten the result; the size is known before decoding.
+  // Pad characters at the very end shorten the result; the size is known before decoding. Every
+  // byte is written below, so a buffer reused at the same size is not cleared first.
   const std::size_t pads = in[n - 1] != kPad ? 0 : (in[n - 2] == kPad ? 2 : 1);
-  out.resize(n / 4 * 3 - pads);  // keeps the storage of earlier calls
+  out.resize(n / 4 * 3 - pads);
   try {
     DecodeInto(in, n, out.data(), pads);
   } catch (...) {

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
+#include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "ansicrypt/platform/code_page.h"
 #include "ansicrypt/platform/input_file.h"
 
@@ -77,12 +79,8 @@ void clsMD5::FinishDigest() {
 }
 
 Text clsMD5::DigestToHex() const {
-  ByteArray digest(16);
-  for (std::size_t w = 0; w < 4; ++w) {
-    for (std::size_t k = 0; k < 4; ++k)
-      digest[4 * w + k] = static_cast<std::uint8_t>(DigestState[w] >> (8 * k));
-  }
-  return HexText(digest);
+  const auto digest = detail::Md5DigestBytes(DigestState);
+  return HexText(ByteArray(digest.begin(), digest.end()));
 }
 
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
@@ -134,6 +132,44 @@ Text clsMD5::Md5_File_Calc(const std::filesystem::path& InFile, std::error_code&
     error = std::make_error_code(std::errc::not_enough_memory);
   }
   return Text();
+}
+
+std::vector<Text> clsMD5::Md5_Files_Calc(std::span<const std::filesystem::path> InFiles) {
+  std::vector<std::error_code> ignored;
+  return Md5_Files_Calc(InFiles, ignored);
+}
+
+std::vector<Text> clsMD5::Md5_Files_Calc(std::span<const std::filesystem::path> InFiles,
+                                         std::vector<std::error_code>& errors) {
+  std::vector<Text> digests(InFiles.size());
+  errors.assign(InFiles.size(), std::make_error_code(std::errc::not_enough_memory));
+  // The registers follow the last file that was opened, as Md5_File_Calc leaves them.
+  std::optional<std::size_t> lastOpened;
+  std::array<std::uint32_t, 4> lastState{};
+  std::size_t taken = 0;
+  try {
+    detail::DigestFilesInLanes(
+        [&]() -> std::optional<detail::Md5FileJob> {
+          if (taken == InFiles.size()) return std::nullopt;
+          const std::size_t index = taken++;
+          return detail::Md5FileJob{index, InFiles[index]};
+        },
+        [&](std::size_t index, detail::Md5FileOutcome& outcome) {
+          errors[index] = outcome.error;
+          if (!outcome.error) {
+            DigestState = outcome.state;
+            digests[index] = DigestToHex();
+          }
+          if (outcome.opened && (!lastOpened || index > *lastOpened)) {
+            lastOpened = index;
+            lastState = outcome.state;
+          }
+        });
+  } catch (const std::bad_alloc&) {
+    // The files not digested keep the empty text and errc::not_enough_memory.
+  }
+  if (lastOpened) DigestState = lastState;
+  return digests;
 }
 
 Text clsMD5::Md5_Input_Calc(platform::InputFile& input, std::error_code& error) {

@@ -25,6 +25,32 @@ digests_like_md5sum)
   expect_like_peer "operands after --" "$bin md5 f1 -- -dash '[a,b]' f0" \
     "md5sum f1 -- -dash '[a,b]' f0" upper_digests
   ;;
+many_files_like_md5sum)
+  # More files than lanes, of sizes that end the lanes at different times, with failures and
+  # standard input among them, in a tree.
+  mkdir -p tree/a tree/b/c
+  for i in $(seq 1 150); do random_file "tree/a/$i" $(( (i * 7919) % 300 )); done
+  for i in $(seq 1 40); do random_file "tree/b/$i" $(( (i * 104729) % 200000 )); done
+  for size in 0 63 64 65 65535 65536 65537 3000000; do random_file "tree/b/c/s$size" "$size"; done
+  files=$(find tree -type f | sort | tr '\n' ' ')
+  printf 'piped data\n' > input
+  for jobs in 1 2 3; do
+    expect_like_peer "a tree, -j $jobs" "$bin md5 -j $jobs $files" "md5sum $files" upper_digests
+    expect_like_peer "a tree with failures and standard input, -j $jobs" \
+      "$bin md5 -j $jobs tree/a/1 missing tree/b $files - tree/a/2 < input" \
+      "md5sum tree/a/1 missing tree/b $files - tree/a/2 < input" upper_digests
+  done
+  md5sum $files > list; echo "d41d8cd98f00b204e9800998ecf8427e  missing" >> list
+  for jobs in 1 3; do
+    expect_like_peer "md5 -c over the tree, -j $jobs" "$bin md5 -c -j $jobs list" "md5sum -c list"
+  done
+  # No file after standard input is opened before it has been read to its end: /dev/stdin then
+  # reads the same pipe, which md5sum finds empty.
+  expect_like_peer "- then /dev/stdin" "cat input | $bin md5 - /dev/stdin" \
+    "cat input | md5sum - /dev/stdin" upper_digests
+  expect_like_peer "a file, - then /dev/stdin, -j 2" "cat input | $bin md5 -j 2 input - /dev/stdin" \
+    "cat input | md5sum input - /dev/stdin" upper_digests
+  ;;
 standard_input_as_it_stands)
   printf 'first line\nthe rest of the data\n' > input
   expect_like_peer "descriptor 0 at an offset" "{ read l; $bin md5; } < input" \

@@ -1,0 +1,205 @@
+// The lane scheduler: files are read into one buffer per lane and advanced together, as many
+// blocks at a time as every busy lane has; a lane is refilled when fewer than 64 bytes are left,
+// and given the next file when its digest is done.
+#include "ansicrypt/digest/detail/md5_file_lanes.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "ansicrypt/common/error.h"
+#include "ansicrypt/digest/detail/md5_compress.h"
+#include "ansicrypt/digest/detail/md5_lanes.h"
+#include "ansicrypt/digest/md5.h"
+#include "ansicrypt/platform/input_file.h"
+
+namespace ansicrypt::detail {
+namespace {
+
+// Sixteen buffers of this size stay in the second-level cache between the read that fills them
+// and the transform that consumes them.
+constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::array<std::uint32_t, 4> kInitialState = {0x67452301, 0xefcdab89, 0x98badcfe,
+                                                        0x10325476};
+
+struct Lane {
+  std::optional<platform::InputFile> file;
+  std::size_t index = 0;
+  std::uint8_t* buffer = nullptr;      // kChunkBytes
+  const std::uint8_t* data = nullptr;  // the next block to absorb
+  std::size_t available = 0;           // bytes from `data` on
+  std::int64_t total = 0;              // bytes read from the file
+  bool finishing = false;              // `data` is in `pad`: the digest is done when it is absorbed
+  std::array<std::uint8_t, 128> pad{};
+
+  bool Busy() const { return file.has_value(); }
+};
+
+class Scheduler {
+ public:
+  Scheduler(const std::function<std::optional<Md5FileJob>()>& next,
+            const std::function<void(std::size_t, Md5FileOutcome&)>& done)
+      : next_(next),
+        done_(done),
+        buffers_(std::make_unique_for_overwrite<std::uint8_t[]>(kMd5Lanes * kChunkBytes)) {
+    for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * kChunkBytes;
+  }
+
+  void Run(const std::atomic<bool>* cancel) {
+    while (cancel == nullptr || !cancel->load(std::memory_order_relaxed)) {
+      std::uint32_t active = 0;
+      std::size_t count = SIZE_MAX;
+      for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+        if (!Prepare(l)) continue;
+        active |= std::uint32_t{1} << l;
+        count = std::min(count, lanes_[l].available / 64);
+      }
+      if (active == 0) return;
+      if (static_cast<std::size_t>(std::popcount(active)) >= Md5LanesWorthwhile()) {
+        const std::uint8_t* blocks[kMd5Lanes] = {};
+        for (std::size_t l = 0; l < kMd5Lanes; ++l) blocks[l] = lanes_[l].data;
+        Md5CompressLanes(states_, blocks, active, count);
+        for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+          if ((active >> l) & 1) Advance(lanes_[l], count);
+        }
+      } else {
+        // Too few lanes for the vector path: each absorbs all it has, one message at a time.
+        for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+          if ((active >> l) & 1) AbsorbWholeBlocks(l);
+        }
+      }
+    }
+  }
+
+ private:
+  static void Advance(Lane& lane, std::size_t blocks) {
+    lane.data += 64 * blocks;
+    lane.available -= 64 * blocks;
+  }
+
+  void AbsorbWholeBlocks(std::size_t l) {
+    Lane& lane = lanes_[l];
+    std::array<std::uint32_t, 4> state = states_.Get(l);
+    const std::size_t blocks = lane.available / 64;
+    Md5Compress(state, lane.data, blocks);
+    states_.Set(l, state);
+    Advance(lane, blocks);
+  }
+
+  // Leaves lane l with a block to absorb and returns true, or returns false when it is free and
+  // no file is left. Files that end or fail on the way are handed over.
+  bool Prepare(std::size_t l) {
+    Lane& lane = lanes_[l];
+    while (true) {
+      if (!lane.Busy() && !Assign(l)) return false;
+      if (lane.available >= 64) return true;
+      if (lane.finishing) {
+        Finish(l, std::error_code());
+        continue;
+      }
+      try {
+        Refill(lane);
+      } catch (const std::system_error& e) {
+        AbsorbWholeBlocks(l);
+        Finish(l, e.code());
+      }
+    }
+  }
+
+  // Opens the next file in lane l; false when there is none. Files that cannot be opened are
+  // handed over at once.
+  bool Assign(std::size_t l) {
+    Lane& lane = lanes_[l];
+    while (std::optional<Md5FileJob> job = next_()) {
+      try {
+        lane.file.emplace(job->path);
+      } catch (const std::system_error& e) {
+        Md5FileOutcome outcome;
+        outcome.error = e.code();
+        done_(job->index, outcome);
+        continue;
+      }
+      lane.index = job->index;
+      lane.data = lane.buffer;
+      lane.available = 0;
+      lane.total = 0;
+      lane.finishing = false;
+      states_.Set(l, kInitialState);
+      return true;
+    }
+    return false;
+  }
+
+  // Moves the last partial block to the front of the buffer and reads after it; at the end of the
+  // file, sets up the padding blocks instead. Raises the read's error, and errc::overflow once
+  // 2^28 bytes are in (the bit length would not fit the legacy signed 32-bit count).
+  static void Refill(Lane& lane) {
+    const std::size_t kept = lane.available;
+    std::memmove(lane.buffer, lane.data, kept);
+    lane.data = lane.buffer;
+    // Reads stop at 2^28 bytes, where the file fails: the state then holds exactly that much.
+    const auto left = static_cast<std::uint64_t>(clsMD5::kMaxFileBytes - lane.total);
+    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes - kept, left));
+    const std::size_t n = lane.file->Read(lane.buffer + kept, room);
+    if (n == 0) {
+      Pad(lane);
+      return;
+    }
+    lane.total += static_cast<std::int64_t>(n);
+    lane.available = kept + n;
+    if (lane.total >= clsMD5::kMaxFileBytes) throw Error(errc::overflow);
+  }
+
+  // RFC 1321 section 3.1-3.2: 0x80, zeros to 56 bytes modulo 64, then the bit length as 64 bits,
+  // least significant byte first.
+  static void Pad(Lane& lane) {
+    const std::size_t kept = lane.available;
+    lane.pad.fill(0);
+    std::memcpy(lane.pad.data(), lane.data, kept);
+    lane.pad[kept] = 0x80;
+    const std::size_t lengthAt = kept < 56 ? 56 : 120;
+    const std::uint64_t bits = static_cast<std::uint64_t>(lane.total) * 8;
+    for (std::size_t k = 0; k < 8; ++k)
+      lane.pad[lengthAt + k] = static_cast<std::uint8_t>(bits >> (8 * k));
+    lane.data = lane.pad.data();
+    lane.available = lengthAt + 8;
+    lane.finishing = true;
+  }
+
+  void Finish(std::size_t l, std::error_code error) {
+    Lane& lane = lanes_[l];
+    lane.file.reset();
+    Md5FileOutcome outcome;
+    outcome.state = states_.Get(l);
+    outcome.opened = true;
+    outcome.error = error;
+    done_(lane.index, outcome);
+  }
+
+  const std::function<std::optional<Md5FileJob>()>& next_;
+  const std::function<void(std::size_t, Md5FileOutcome&)>& done_;
+  std::unique_ptr<std::uint8_t[]> buffers_;
+  std::array<Lane, kMd5Lanes> lanes_;
+  Md5LaneStates states_{};
+};
+
+}  // namespace
+
+std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state) {
+  std::array<std::uint8_t, 16> digest{};
+  for (std::size_t w = 0; w < 4; ++w) {
+    for (std::size_t k = 0; k < 4; ++k)
+      digest[4 * w + k] = static_cast<std::uint8_t>(state[w] >> (8 * k));
+  }
+  return digest;
+}
+
+void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,
+                        const std::function<void(std::size_t, Md5FileOutcome&)>& done,
+                        const std::atomic<bool>* cancel) {
+  Scheduler(next, done).Run(cancel);
+}
+
+}  // namespace ansicrypt::detail

@@ -1,0 +1,41 @@
+// Digests of many files at once: each file takes a lane of Md5CompressLanes as one comes free, so
+// that files of different sizes keep every lane busy.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <system_error>
+
+namespace ansicrypt::detail {
+
+struct Md5FileJob {
+  std::size_t index;  // the caller's number for the file, handed back with its outcome
+  std::filesystem::path path;
+};
+
+struct Md5FileOutcome {
+  // The digest's state words A, B, C, D. After a failure, the state that digesting the file alone
+  // (clsMD5::Md5_File_Calc) would have left: every whole block read before the failure absorbed.
+  std::array<std::uint32_t, 4> state{};
+  bool opened = false;    // false: the file could not be opened, and `state` means nothing
+  std::error_code error;  // set when the file could not be digested
+};
+
+// The 16 digest bytes of a state: A, B, C, D, each least significant byte first.
+std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state);
+
+// Takes files from `next` (nothing: no more) whenever a lane is free, reads each from its start to
+// its end, and hands every outcome to `done` as the file finishes: in completion order, not in the
+// order of `next`. Fails a file as clsMD5::Md5_File_Calc does: the system's error when it cannot be
+// opened or read, errc::overflow at 2^28 bytes. Both callbacks run on the calling thread. When
+// `cancel` is given and becomes true, returns soon after without finishing the files in the lanes.
+void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,
+                        const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
+                        const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace ansicrypt::detail

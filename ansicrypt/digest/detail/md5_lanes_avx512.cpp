@@ -1,0 +1,88 @@
+// Sixteen MD5 lanes in one AVX-512 register per state word: the round functions are one
+// ternary-logic instruction each and the rotations one instruction. This file alone is compiled
+// for AVX-512 and is called only where the processor has it.
+#include "ansicrypt/digest/detail/md5_lanes.h"
+
+#ifdef __AVX512F__  // the build gives this file the instruction set on x86-64 only
+// GCC 12's AVX-512 headers build "undefined" vectors from themselves, which -Wmaybe-uninitialized
+// reports at every inlined intrinsic.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#include "ansicrypt/digest/detail/md5_lanes_engine.h"
+#endif
+
+namespace ansicrypt::detail {
+
+#ifdef __AVX512F__
+
+namespace {
+
+struct Avx512Ops {
+  using V = __m512i;
+  static V Add(V a, V b) { return _mm512_add_epi32(a, b); }
+  static V Broadcast(std::uint32_t word) { return _mm512_set1_epi32(static_cast<int>(word)); }
+  template <int S>
+  static V Rotl(V a) {
+    return _mm512_rol_epi32(a, S);
+  }
+  static V F(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kF); }
+  static V G(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kG); }
+  static V H(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kH); }
+  static V I(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kI); }
+  static V LoadState(const std::uint32_t* words) { return _mm512_load_si512(words); }
+  static void StoreState(std::uint32_t* words, V v, std::uint32_t active) {
+    _mm512_mask_storeu_epi32(words, static_cast<__mmask16>(active), v);
+  }
+
+  // Loads one block of each lane and transposes the 16 x 16 words: x[j] holds word j of every
+  // lane. Pairs of lanes interleave words, then pairs of words, then the 128-bit quarters are
+  // exchanged in two steps.
+  static void LoadWords(const std::uint8_t* const* lanes, V (&x)[16]) {
+    V r[16];
+    for (int l = 0; l < 16; ++l) r[l] = _mm512_loadu_si512(lanes[l]);
+    V t[16];
+    for (int m = 0; m < 8; ++m) {
+      t[2 * m] = _mm512_unpacklo_epi32(r[2 * m], r[2 * m + 1]);
+      t[2 * m + 1] = _mm512_unpackhi_epi32(r[2 * m], r[2 * m + 1]);
+    }
+    // s[4g + k]: quarter q holds word 4q + k of lanes 4g .. 4g + 3.
+    V s[16];
+    for (int g = 0; g < 4; ++g) {
+      const V lo0 = t[4 * g], hi0 = t[4 * g + 1], lo1 = t[4 * g + 2], hi1 = t[4 * g + 3];
+      s[4 * g + 0] = _mm512_unpacklo_epi64(lo0, lo1);
+      s[4 * g + 1] = _mm512_unpackhi_epi64(lo0, lo1);
+      s[4 * g + 2] = _mm512_unpacklo_epi64(hi0, hi1);
+      s[4 * g + 3] = _mm512_unpackhi_epi64(hi0, hi1);
+    }
+    // For each k, a 4 x 4 transpose of quarters: x[4q + k] gathers quarter q of s[4g + k].
+    for (int k = 0; k < 4; ++k) {
+      const V q01a = _mm512_shuffle_i32x4(s[k], s[4 + k], 0x44);
+      const V q23a = _mm512_shuffle_i32x4(s[k], s[4 + k], 0xEE);
+      const V q01b = _mm512_shuffle_i32x4(s[8 + k], s[12 + k], 0x44);
+      const V q23b = _mm512_shuffle_i32x4(s[8 + k], s[12 + k], 0xEE);
+      x[k] = _mm512_shuffle_i32x4(q01a, q01b, 0x88);
+      x[4 + k] = _mm512_shuffle_i32x4(q01a, q01b, 0xDD);
+      x[8 + k] = _mm512_shuffle_i32x4(q23a, q23b, 0x88);
+      x[12 + k] = _mm512_shuffle_i32x4(q23a, q23b, 0xDD);
+    }
+  }
+};
+
+}  // namespace
+
+void Md5CompressLanesAvx512(Md5LaneStates& states, const std::uint8_t* const* blocks,
+                            std::uint32_t active, std::size_t count) {
+  md5lanes::Engine<Avx512Ops>::Run(states, blocks, active, count);
+}
+
+#else
+
+void Md5CompressLanesAvx512(Md5LaneStates&, const std::uint8_t* const*, std::uint32_t,
+                            std::size_t) {}
+
+#endif
+
+}  // namespace ansicrypt::detail

@@ -1,0 +1,40 @@
+// The digest of one named input, and the digest text of a lane outcome.
+#include "cli/file_digests.h"
+
+#include <unistd.h>
+
+#include "ansicrypt/common/utf8.h"
+#include "ansicrypt/digest/md5.h"
+#include "ansicrypt/platform/input_file.h"
+#include "cli/output_file.h"
+
+namespace ansicrypt::cli {
+
+Digest DigestNamed(const std::string& name) {
+  clsMD5 md5;
+  Digest digest;
+  Text hex;
+  if (name == "-") {
+    WidenPipe(STDIN_FILENO);
+    auto input = platform::InputFile::StandardInput();
+    hex = md5.Md5_Input_Calc(input, digest.error);
+  } else {
+    hex = md5.Md5_File_Calc(std::filesystem::path(name), digest.error);
+  }
+  digest.hex = TextToUtf8(hex);
+  return digest;
+}
+
+Digest DigestOfOutcome(const detail::Md5FileOutcome& outcome) {
+  Digest digest;
+  digest.error = outcome.error;
+  if (outcome.error) return digest;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (const std::uint8_t byte : detail::Md5DigestBytes(outcome.state)) {
+    digest.hex += kDigits[byte >> 4];
+    digest.hex += kDigits[byte & 15];
+  }
+  return digest;
+}
+
+}  // namespace ansicrypt::cli
