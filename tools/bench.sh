@@ -27,6 +27,18 @@ size=268435455
 head -c "$size" /dev/urandom > big
 base64 -w0 big > big.b64
 for i in 1 2 3 4 5 6 7 8; do head -c 33554432 /dev/urandom > "part$i"; done
+# 1,000 files of 1 MiB, and 1,000 of mixed sizes from 1 byte to 4 MiB (1.3 MiB on average).
+mkdir many mixed
+python3 -c "
+import os, random
+random.seed(3)
+block = os.urandom(4 << 20)
+for i in range(1000):
+    open('many/%d' % i, 'wb').write(block[i:i + (1 << 20)])
+    n = int(random.random() ** 2 * (4 << 20)) + 1
+    open('mixed/%d' % i, 'wb').write(block[:n])
+"
+printf x > tiny
 records=1000000
 python3 -c "
 import random
@@ -58,6 +70,14 @@ row() {  # row SERVICE BYTES OURS_CMD PEER PEER_CMD
     printf "%-34s %11.1f MB/s %11.1f MB/s %-14s %6.2f\n", s, b / o * 1000, b / p * 1000, n, p / o }'
 }
 
+# time_row SERVICE OURS_CMD PEER PEER_CMD: best wall time of each, for runs too short for a rate.
+time_row() {
+  ours=$(best "$2")
+  peer=$(best "$4")
+  awk -v s="$1" -v o="$ours" -v p="$peer" -v n="$3" 'BEGIN {
+    printf "%-34s %13.2f ms %13.2f ms %-14s %6.2f\n", s, o / 1e6, p / 1e6, n, p / o }'
+}
+
 # The tight loop prints records per second; the tool is timed whole.
 records_row() {  # records_row SERVICE OPERATION INPUT JOBS
   ours=$(best "$tool $2 --key k -j $4 < $3")
@@ -78,6 +98,14 @@ if printf 12345678 | openssl enc -des-ecb -K 0123456789ABCDEF -nopad -provider l
   row "des -e 256MiB-1 into a pipe" "$size" "$tool des -e --key 0123456789ABCDEF big | cat" \
     "openssl enc" "openssl enc -des-ecb -K 0123456789ABCDEF -provider legacy -provider default -in big | cat"
 fi
+many_bytes=$(cat many/* | wc -c)
+mixed_bytes=$(cat mixed/* | wc -c)
+row "md5 1000 x 1MiB" "$many_bytes" "$tool md5 many/*" "md5sum" "md5sum many/*"
+row "md5 1000 x 1MiB" "$many_bytes" "$tool md5 many/*" "openssl dgst" "openssl dgst -md5 many/*"
+row "md5 1000 mixed 1B..4MiB" "$mixed_bytes" "$tool md5 mixed/*" "md5sum" "md5sum mixed/*"
+row "md5 1000 mixed 1B..4MiB" "$mixed_bytes" "$tool md5 mixed/*" "openssl dgst" "openssl dgst -md5 mixed/*"
+row "md5 -j 2, 1000 x 1MiB" "$many_bytes" "$tool md5 -j 2 many/*" "md5sum" "md5sum many/*"
+time_row "md5 one 1-byte file" "$tool md5 tiny" "md5sum" "md5sum tiny"
 row "md5 -j 2, 8 x 32MiB" $((8 * 33554432)) "$tool md5 -j 2 part1 part2 part3 part4 part5 part6 part7 part8" \
   "md5sum" "md5sum part1 part2 part3 part4 part5 part6 part7 part8"
 records_row "decrypt 1M x 32 digits, -j 1" decrypt hex 1
