@@ -1,4 +1,5 @@
-// The process-wide ANSI code page and best-fit setting, and the conversions through them.
+// The process-wide ANSI code page and best-fit setting, the threads' overrides of them, and the
+// conversions through them.
 #include "ansicrypt/platform/code_page.h"
 
 #include <algorithm>
@@ -45,7 +46,12 @@ const Page* Find(unsigned codePage) {
 std::atomic<const Page*> selected{nullptr};  // null until set: the default
 std::atomic<bool> bestFitSelected{false};
 
+// The calling thread's overrides: null, and -1, where it has none.
+thread_local const Page* threadPage = nullptr;
+thread_local int threadBestFit = -1;
+
 const Page& Current() {
+  if (threadPage != nullptr) return *threadPage;
   const Page* page = selected.load(std::memory_order_acquire);
   if (page != nullptr) return *page;
   static const Page* const defaultPage = Find(kDefaultCodePage);
@@ -64,7 +70,23 @@ unsigned AnsiCodePage() noexcept { return Current().number; }
 
 void SetAnsiBestFit(bool bestFit) noexcept { bestFitSelected.store(bestFit); }
 
-bool AnsiBestFit() noexcept { return bestFitSelected.load(); }
+bool AnsiBestFit() noexcept {
+  return threadBestFit >= 0 ? threadBestFit != 0 : bestFitSelected.load();
+}
+
+ScopedAnsiCodePage::ScopedAnsiCodePage(unsigned codePage) : previous_(threadPage) {
+  const Page* page = Find(codePage);
+  if (page == nullptr) throw Error(errc::invalid_argument);
+  threadPage = page;
+}
+
+ScopedAnsiCodePage::~ScopedAnsiCodePage() { threadPage = static_cast<const Page*>(previous_); }
+
+ScopedAnsiBestFit::ScopedAnsiBestFit(bool bestFit) noexcept : previous_(threadBestFit) {
+  threadBestFit = bestFit ? 1 : 0;
+}
+
+ScopedAnsiBestFit::~ScopedAnsiBestFit() { threadBestFit = previous_; }
 
 ByteArray TextToAnsi(std::u16string_view text) {
   const Page& page = Current();

@@ -13,7 +13,8 @@
 //    character (U+30FB in 932, "?" elsewhere).
 //  - 65001 is UTF-8: each byte of an ill-formed sequence gives U+FFFD; an unpaired surrogate gives
 //    EF BF BD (U+FFFD).
-// The settings are process-wide; conversions are safe to run on several threads at once.
+// The settings are process-wide, and a thread may override them for a scope of its own
+// (ScopedAnsiCodePage, ScopedAnsiBestFit); conversions are safe to run on several threads at once.
 #pragma once
 
 #include <string_view>
@@ -28,7 +29,7 @@ namespace ansicrypt::platform {
 //   ansicrypt::platform::SetAnsiCodePage(936);  // Simplified Chinese (GBK)
 void SetAnsiCodePage(unsigned codePage);
 
-// The current code page; 1252 until set.
+// The code page in use on this thread: its override, else the process-wide one (1252 until set).
 unsigned AnsiCodePage() noexcept;
 
 // Switches Windows' best-fit mappings on or off for text to bytes; off until set. Programs that do
@@ -36,8 +37,38 @@ unsigned AnsiCodePage() noexcept;
 //   ansicrypt::platform::SetAnsiBestFit(true);  // "\uFF21" (fullwidth A) then gives "A"
 void SetAnsiBestFit(bool bestFit) noexcept;
 
-// Whether best-fit mappings are in use.
+// Whether best-fit mappings are in use on this thread: its override, else the process-wide one.
 bool AnsiBestFit() noexcept;
+
+// Overrides the code page on the calling thread until the object goes out of scope, when the
+// thread's previous setting (an outer override, or none) comes back. Other threads keep theirs.
+// An unknown number raises errc::invalid_argument, as SetAnsiCodePage does, and overrides nothing.
+//   {
+//     ansicrypt::platform::ScopedAnsiCodePage gbk(936);
+//     ansicrypt::ByteArray bytes = ansicrypt::platform::TextToAnsi(u"\u4E2D");  // D6 D0
+//   }
+class ScopedAnsiCodePage {
+ public:
+  explicit ScopedAnsiCodePage(unsigned codePage);
+  ~ScopedAnsiCodePage();
+  ScopedAnsiCodePage(const ScopedAnsiCodePage&) = delete;
+  ScopedAnsiCodePage& operator=(const ScopedAnsiCodePage&) = delete;
+
+ private:
+  const void* previous_;
+};
+
+// The same for best fit.
+class ScopedAnsiBestFit {
+ public:
+  explicit ScopedAnsiBestFit(bool bestFit) noexcept;
+  ~ScopedAnsiBestFit();
+  ScopedAnsiBestFit(const ScopedAnsiBestFit&) = delete;
+  ScopedAnsiBestFit& operator=(const ScopedAnsiBestFit&) = delete;
+
+ private:
+  int previous_;
+};
 
 // The text's bytes in the current code page; the empty text gives no bytes.
 ByteArray TextToAnsi(std::u16string_view text);
