@@ -16,6 +16,12 @@ for level in avx2 scalar; do
     --benchmark_filter='des_ecb/32760|des_ede2|base64_.*_into|_to_.*/93' 2>/dev/null |
     sed -n '/^service\/size/,$p'
 done
+# The Python module and the SQLite extension against the library's own loop.
+if [ -d build/release/python ] && [ -f build/release/sqlite/ansicrypt.so ]; then
+  echo
+  PYTHONPATH=build/release/python /usr/bin/python3 bench/bindings_bench.py \
+    build/release/bench/ansicrypt_records_loop build/release/sqlite/ansicrypt.so
+fi
 [ "${1:-}" = "--quick" ] && exit 0
 
 tool=$PWD/build/release/cli/ansicrypt

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <utility>
 
 #include "ansicrypt/base64/detail/base64_alphabet.h"
@@ -111,24 +112,8 @@ void DecodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o, std::siz
   std::memcpy(o, last, 3 - pads);
 }
 
-}  // namespace
-
-void EncodeBase64(const ByteArray& data, ByteArray& out) {
-  if (&data == &out) {
-    ByteArray encoded;
-    EncodeBase64(data, encoded);
-    out = std::move(encoded);
-    return;
-  }
-  const std::size_t n = data.size();
-  const std::size_t groups = n / 3 + (n % 3 != 0 ? 1 : 0);
-  if (groups > kMaxLength / 4) {  // the length would not fit
-    out.clear();
-    throw Error(errc::overflow);
-  }
-  out.resize(groups * 4);
-  const std::uint8_t* in = data.data();
-  std::uint8_t* o = out.data();
+// Encodes n bytes into 4 * ceil(n / 3) characters at `o`.
+void EncodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o) {
   std::size_t i = detail::HaveAvx2() ? detail::EncodeBlocksAvx2(in, n, o) : 0;
   o += i / 3 * 4;
   // Six bytes at a time: their 48 bits are four 12-bit halves of character pairs.
@@ -157,10 +142,59 @@ void EncodeBase64(const ByteArray& data, ByteArray& out) {
   }
 }
 
+std::size_t GroupsFor(std::size_t bytes) {
+  const std::size_t groups = bytes / 3 + (bytes % 3 != 0 ? 1 : 0);
+  if (groups > kMaxLength / 4) throw Error(errc::overflow);  // the length would not fit
+  return groups;
+}
+
+}  // namespace
+
+std::size_t EncodedSize(std::size_t dataBytes) { return GroupsFor(dataBytes) * 4; }
+
+void EncodeBase64(std::span<const std::uint8_t> data, std::span<std::uint8_t> out) {
+  if (out.size() != EncodedSize(data.size())) throw Error(errc::invalid_argument);
+  EncodeInto(data.data(), data.size(), out.data());
+}
+
+void EncodeBase64(const ByteArray& data, ByteArray& out) {
+  if (&data == &out) {
+    ByteArray encoded;
+    EncodeBase64(data, encoded);
+    out = std::move(encoded);
+    return;
+  }
+  std::size_t groups = 0;
+  try {
+    groups = GroupsFor(data.size());
+  } catch (...) {
+    out.clear();
+    throw;
+  }
+  out.resize(groups * 4);
+  EncodeInto(data.data(), data.size(), out.data());
+}
+
 ByteArray EncodeBase64(const ByteArray& data) {
   ByteArray out;
   EncodeBase64(data, out);
   return out;
+}
+
+std::size_t DecodedSize(std::span<const std::uint8_t> base64) {
+  const std::size_t n = base64.size();
+  if (n > kMaxLength) throw Error(errc::overflow);
+  if (n % 4 != 0) throw Error(errc::invalid_argument);
+  if (n == 0) return 0;
+  // Pad characters at the very end shorten the result; the size is known before decoding.
+  const std::size_t pads = base64[n - 1] != kPad ? 0 : (base64[n - 2] == kPad ? 2 : 1);
+  return n / 4 * 3 - pads;
+}
+
+void DecodeBase64(std::span<const std::uint8_t> base64, std::span<std::uint8_t> out) {
+  const std::size_t size = DecodedSize(base64);
+  if (out.size() != size) throw Error(errc::invalid_argument);
+  if (!base64.empty()) DecodeInto(base64.data(), base64.size(), out.data(), base64.size() / 4 * 3 - size);
 }
 
 void DecodeBase64(const ByteArray& base64, ByteArray& out) {
@@ -170,25 +204,12 @@ void DecodeBase64(const ByteArray& base64, ByteArray& out) {
     out = std::move(decoded);
     return;
   }
-  const std::size_t n = base64.size();
-  // An error leaves `out` empty: no partial result.
-  const auto fail = [&out](errc e) {
-    out.clear();
-    throw Error(e);
-  };
-  if (n > kMaxLength) fail(errc::overflow);
-  if (n % 4 != 0) fail(errc::invalid_argument);
-  if (n == 0) {
-    out.clear();
-    return;
-  }
-  const std::uint8_t* in = base64.data();
-  // Pad characters at the very end shorten the result; the size is known before decoding. Every
-  // byte is written below, so a buffer reused at the same size is not cleared first.
-  const std::size_t pads = in[n - 1] != kPad ? 0 : (in[n - 2] == kPad ? 2 : 1);
-  out.resize(n / 4 * 3 - pads);
+  // An error leaves `out` empty: no partial result. Every byte is written, so a buffer reused at
+  // the same size is not cleared first.
   try {
-    DecodeInto(in, n, out.data(), pads);
+    out.resize(DecodedSize(base64));
+    if (!base64.empty())
+      DecodeInto(base64.data(), base64.size(), out.data(), base64.size() / 4 * 3 - out.size());
   } catch (...) {
     out.clear();
     throw;

@@ -1,6 +1,10 @@
 // Base64 between byte arrays: the RFC 4648 alphabet with "=" pad characters and no line breaks.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/types.h"
 
@@ -26,5 +30,15 @@ ByteArray DecodeBase64(const ByteArray& base64);
 // stream in chunks. On error `out` is left empty.
 void EncodeBase64(const ByteArray& data, ByteArray& out);
 void DecodeBase64(const ByteArray& base64, ByteArray& out);
+
+// For callers whose bytes live elsewhere (a Python buffer, a mapped file): the length of a result,
+// with the errors that the lengths alone decide, and the conversion into `out`, which must be
+// exactly that long (else errc::invalid_argument) and must not overlap the input.
+//   std::vector<std::uint8_t> out(DecodedSize(text));
+//   DecodeBase64(text, out);
+std::size_t EncodedSize(std::size_t dataBytes);
+void EncodeBase64(std::span<const std::uint8_t> data, std::span<std::uint8_t> out);
+std::size_t DecodedSize(std::span<const std::uint8_t> base64);
+void DecodeBase64(std::span<const std::uint8_t> base64, std::span<std::uint8_t> out);
 
 }  // namespace ansicrypt::Base64

@@ -188,6 +188,52 @@ TEST_P(Base64Paths, FirstBadGroupDecidesTheError) {
 INSTANTIATE_TEST_SUITE_P(Paths, Base64Paths, testing::ValuesIn(detail::kAllSimdLevels),
                          testing::PrintToStringParamName());
 
+// The forms over caller-owned memory give what the array forms give, errors included, and refuse
+// an output of the wrong length.
+TEST(Base64Spans, AgreeWithTheArrayForms) {
+  std::mt19937 rng(34);
+  for (int trial = 0; trial < 500; ++trial) {
+    ByteArray data(rng() % 300);
+    for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+    ByteArray encoded(Base64::EncodedSize(data.size()));
+    Base64::EncodeBase64(std::span<const std::uint8_t>(data), std::span<std::uint8_t>(encoded));
+    EXPECT_EQ(encoded, EncodeBase64(data));
+    ByteArray text = encoded;
+    static constexpr std::uint8_t kOdd[] = {'!', '=', '{', 0x80, 'A'};
+    if (trial % 3 == 0 && !text.empty()) text[rng() % text.size()] = kOdd[rng() % 5];
+    if (trial % 7 == 0) text.push_back('A');
+    const std::optional<errc> arrayError = [&]() -> std::optional<errc> {
+      try {
+        DecodeBase64(text);
+        return std::nullopt;
+      } catch (const Error& e) {
+        return static_cast<errc>(e.code().value());
+      }
+    }();
+    const auto spanDecode = [&] {
+      ByteArray out(Base64::DecodedSize(text));
+      Base64::DecodeBase64(std::span<const std::uint8_t>(text), std::span<std::uint8_t>(out));
+      return out;
+    };
+    if (arrayError) {
+      EXPECT_EQ(ErrorOf(spanDecode), *arrayError);
+    } else {
+      EXPECT_EQ(spanDecode(), DecodeBase64(text));
+    }
+  }
+  ByteArray tooShort(2);
+  EXPECT_EQ(ErrorOf([&] {
+              Base64::DecodeBase64(std::span<const std::uint8_t>(Ascii("Zm9v")),
+                                   std::span<std::uint8_t>(tooShort));
+            }),
+            errc::invalid_argument);
+  EXPECT_EQ(ErrorOf([&] {
+              Base64::EncodeBase64(std::span<const std::uint8_t>(Ascii("foo")),
+                                   std::span<std::uint8_t>(tooShort));
+            }),
+            errc::invalid_argument);
+}
+
 TEST(DecodeBase64, SpecialInputs) {
   EXPECT_EQ(DecodeBase64({}), ByteArray{});
   EXPECT_EQ(DecodeBase64(Ascii("Zm9v")), Ascii("foo"));

@@ -1,0 +1,96 @@
+"""The SQLite extension through Python's sqlite3 module and through the sqlite3 shell: known
+answers, NULLs, code pages, errors that abort the statement, and a table encrypted and decrypted in
+place."""
+import shutil
+import sqlite3
+import subprocess
+
+import pytest
+
+
+@pytest.fixture
+def db(extension):
+    connection = sqlite3.connect(":memory:")
+    connection.enable_load_extension(True)
+    connection.load_extension(extension)
+    yield connection
+    connection.close()
+
+
+def one(db, sql, *args):
+    return db.execute(sql, args).fetchone()[0]
+
+
+def test_known_answers(db):
+    assert one(db, "SELECT ansi_des_encrypt('Legacy data', 'my key')") == "0BF0E4FF5734797215E9255C29882BB1"
+    assert one(db, "SELECT ansi_des_decrypt('0BF0E4FF5734797215E9255C29882BB1', 'my key')") == "Legacy data"
+    assert one(db, "SELECT ansi_md5('abc')") == "900150983CD24FB0D6963F7D28E17F72"
+    assert one(db, "SELECT ansi_base64_encode('foobar')") == "Zm9vYmFy"
+    assert one(db, "SELECT ansi_base64_decode('Zm9vYmFy')") == "foobar"
+    assert one(db, "SELECT ansi_base64_decode_blob('AP8=')") == b"\x00\xff"
+    assert one(db, "SELECT ansi_base64_encode(x'00ff')") == "AP8="  # a BLOB as bytes
+
+
+def test_code_pages(db):
+    assert one(db, "SELECT ansi_base64_encode('\u4e2d\u6587', 936)") == "1tDOxA=="
+    assert one(db, "SELECT ansi_base64_decode('1tDOxA==', 936)") == "\u4e2d\u6587"
+    assert one(db, "SELECT ansi_base64_encode('\u4e2d', 65001)") == "5Lit"
+    assert one(db, "SELECT ansi_base64_encode('\u4e2d')") == "Pw=="  # "?" in 1252
+    hex_text = one(db, "SELECT ansi_des_encrypt('\u4e2d\u6587', 'k', 936)")
+    assert one(db, "SELECT ansi_des_decrypt(?, 'k', 936)", hex_text) == "\u4e2d\u6587"
+    assert one(db, "SELECT ansi_md5('\u4e2d', 936)") == one(db, "SELECT ansi_md5(?)", "\u00d6\u00d0")
+
+
+def test_null_gives_null(db):
+    for sql in ("ansi_des_encrypt(NULL, 'k')", "ansi_des_encrypt('x', NULL)", "ansi_des_decrypt(NULL, 'k', 936)",
+                "ansi_md5(NULL)", "ansi_base64_encode(NULL)", "ansi_base64_decode(NULL)",
+                "ansi_base64_decode_blob(NULL)", "ansi_md5('x', NULL)"):
+        assert one(db, "SELECT " + sql) is None, sql
+
+
+@pytest.mark.parametrize(
+    "sql, message",
+    [
+        ("ansi_des_decrypt('zz', 'k')", "ansi_des_decrypt: type mismatch (error 13)"),
+        ("ansi_des_encrypt('', 'k')", "ansi_des_encrypt: subscript out of range (error 9)"),
+        ("ansi_base64_decode('Zg')", "ansi_base64_decode: invalid argument (error 5)"),
+        ("ansi_base64_decode_blob('Zm9v!AAA')", "ansi_base64_decode_blob: overflow (error 6)"),
+        ("ansi_md5('x', 437)", "ansi_md5: invalid argument (error 5)"),
+        ("ansi_md5('x', 'abc')", "ansi_md5: invalid argument (error 5)"),
+    ],
+)
+def test_errors_abort_with_the_legacy_number(db, sql, message):
+    with pytest.raises(sqlite3.OperationalError, match=message.replace("(", r"\(").replace(")", r"\)")):
+        one(db, "SELECT " + sql)
+
+
+def test_table_encrypted_and_decrypted_in_place(db):
+    rows = [(i, f"row {i} caf\u00e9 {i * 7919 % 100003}") for i in range(100000)]
+    db.execute("CREATE TABLE t (id INTEGER PRIMARY KEY, c TEXT)")
+    db.executemany("INSERT INTO t VALUES (?, ?)", rows)
+    db.execute("UPDATE t SET c = ansi_des_encrypt(c, 'migration key')")
+    assert one(db, "SELECT count(*) FROM t WHERE c GLOB '*[^0-9A-F]*'") == 0
+    db.execute("UPDATE t SET c = ansi_des_decrypt(c, 'migration key')")
+    assert db.execute("SELECT id, c FROM t ORDER BY id").fetchall() == rows
+    # A bad value aborts the whole statement: no row changes.
+    db.execute("UPDATE t SET c = 'not hex' WHERE id = 500")
+    with pytest.raises(sqlite3.OperationalError, match="type mismatch"):
+        db.execute("UPDATE t SET c = ansi_des_decrypt(c, 'k')")
+    assert one(db, "SELECT c FROM t WHERE id = 7") == rows[7][1]
+
+
+def test_sqlite3_shell(extension, tmp_path):
+    shell = shutil.which("sqlite3")
+    if shell is None:
+        pytest.skip("no sqlite3 shell")
+    script = f"""
+.load {extension}
+CREATE TABLE t AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)
+  SELECT i AS id, 'value ' || i AS plain, NULL AS c FROM n;
+UPDATE t SET c = ansi_des_encrypt(plain, 'k');
+SELECT count(*) FROM t WHERE ansi_des_decrypt(c, 'k') = plain;
+SELECT ansi_des_decrypt('zz', 'k');
+"""
+    run = subprocess.run([shell, str(tmp_path / "db")], input=script, capture_output=True, text=True)
+    assert run.stdout.strip() == "100000"
+    assert "ansi_des_decrypt: type mismatch (error 13)" in run.stderr
