@@ -17,6 +17,12 @@ FIPS81_PLAIN = b"Now is the time for all "
 FIPS81_CIPHER = bytes.fromhex("3FA40E8A984D48156A271787AB8883F9893D51EC4B563B53")
 
 
+def test_version_is_the_project_version():
+    if "ANSICRYPT_VERSION" not in os.environ:
+        pytest.skip("run outside CTest")
+    assert ansicrypt.__version__ == os.environ["ANSICRYPT_VERSION"]
+
+
 def test_des_fips81_example():
     des = ansicrypt.DES()
     des.set_key(FIPS81_KEY)
