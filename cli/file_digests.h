@@ -34,10 +34,10 @@ Digest DigestOfOutcome(const detail::Md5FileOutcome& outcome);
 // Items come from `next` (nothing at the end); `nameOf` gives the file each names, or null for
 // an item with nothing to digest. Each item goes to `consume` with its digest, in item order, as
 // soon as it and every item before it are done. `consume` runs on the calling thread; `next` runs
-// on the thread whose lane is free (one at a time), so that a long list is not read far ahead.
-// Standard input
-// ("-") is digested by the calling thread in its turn, and no file after it is opened before it
-// is read to its end, as md5sum reads them. A failure of `consume` stops the lanes and is raised.
+// on the thread whose lane is free (one at a time). Standard input ("-") and every other stream
+// (a FIFO, a device: detail::IsStreamPath) is digested by the calling thread alone, in its turn:
+// the files before it are done first and no file after it is opened before it is read to its end,
+// as md5sum reads them. A failure of `consume` stops the lanes and is raised.
 template <class Item>
 class FileDigests {
  public:
@@ -50,9 +50,9 @@ class FileDigests {
     while (true) {
       state.RunSegment(jobs);
       if (state.slots_.empty()) return;
-      // The segment stopped at standard input, the one item left.
+      // The segment stopped at a stream, the one item left: digested alone, in its turn.
       Slot& slot = state.slots_.front();
-      Digest digest = DigestNamed("-");
+      Digest digest = DigestNamed(*nameOf(slot.item));
       consume(slot.item, digest);
       state.slots_.pop_front();
       ++state.first_;
@@ -148,7 +148,7 @@ class FileDigests {
         slots_.back().digest = Digest{};
         continue;
       }
-      if (*name == "-") {
+      if (*name == "-" || detail::IsStreamPath(*name)) {
         stopAtInput_ = true;
         return std::nullopt;
       }

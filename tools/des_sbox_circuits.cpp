@@ -56,7 +56,8 @@ Mask OutputMask(int box, int output) {
   for (unsigned x = 0; x < 64; ++x) {
     const unsigned row = ((x >> 4) & 2U) | (x & 1U);
     const unsigned column = (x >> 1) & 0xfU;
-    if ((s[row][column] >> (3 - output)) & 1U) m |= Mask{1} << x;
+    const auto value = static_cast<unsigned>(s[row][column]);
+    if ((value >> (3 - output)) & 1U) m |= Mask{1} << x;
   }
   return m;
 }

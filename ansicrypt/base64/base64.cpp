@@ -194,13 +194,19 @@ std::size_t DecodedSize(std::span<const std::uint8_t> base64) {
 void DecodeBase64(std::span<const std::uint8_t> base64, std::span<std::uint8_t> out) {
   const std::size_t size = DecodedSize(base64);
   if (out.size() != size) throw Error(errc::invalid_argument);
-  if (!base64.empty()) DecodeInto(base64.data(), base64.size(), out.data(), base64.size() / 4 * 3 - size);
+  if (!base64.empty())
+    DecodeInto(base64.data(), base64.size(), out.data(), base64.size() / 4 * 3 - size);
 }
 
 void DecodeBase64(const ByteArray& base64, ByteArray& out) {
   if (&base64 == &out) {
     ByteArray decoded;
-    DecodeBase64(base64, decoded);
+    try {
+      DecodeBase64(base64, decoded);
+    } catch (...) {
+      out.clear();  // as for separate arrays: no partial result, and not the input either
+      throw;
+    }
     out = std::move(decoded);
     return;
   }

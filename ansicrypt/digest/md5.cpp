@@ -97,7 +97,12 @@ Text clsMD5::DigestInput(platform::InputFile& input, std::error_code& error) {
   try {
     ResetState();
     const auto buffer = std::make_unique<std::uint8_t[]>(kFileBufferBytes);
-    while (const std::size_t n = input.Read(buffer.get(), kFileBufferBytes)) {
+    // Reads stop at 2^28 bytes, where the digest fails, so that the state then holds exactly
+    // that much whatever the input's read sizes (a pipe's, a file's).
+    while (const std::size_t n = input.Read(
+               buffer.get(),
+               std::min<std::size_t>(kFileBufferBytes,
+                                     static_cast<std::size_t>(kMaxFileBytes - ByteCount)))) {
       Absorb(buffer.get(), n);
       // The digest of a file this long can only fail; there is no need to read the rest.
       if (ByteCount >= kMaxFileBytes) throw Error(errc::overflow);

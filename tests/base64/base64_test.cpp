@@ -234,6 +234,16 @@ TEST(Base64Spans, AgreeWithTheArrayForms) {
             errc::invalid_argument);
 }
 
+// An error leaves the output empty, also when it is the input itself or held more before.
+TEST(DecodeBase64, ErrorLeavesTheOutputEmpty) {
+  ByteArray text = Ascii("Zm9v!AAA");
+  EXPECT_EQ(ErrorOf([&] { DecodeBase64(text, text); }), errc::overflow);
+  EXPECT_TRUE(text.empty());
+  ByteArray out(100, 7);
+  EXPECT_EQ(ErrorOf([&] { DecodeBase64(Ascii("Zm9"), out); }), errc::invalid_argument);
+  EXPECT_TRUE(out.empty());
+}
+
 TEST(DecodeBase64, SpecialInputs) {
   EXPECT_EQ(DecodeBase64({}), ByteArray{});
   EXPECT_EQ(DecodeBase64(Ascii("Zm9v")), Ascii("foo"));

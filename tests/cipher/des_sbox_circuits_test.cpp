@@ -45,7 +45,7 @@ std::uint64_t Expected(int box, int o) {
   for (unsigned x = 0; x < 64; ++x) {
     const unsigned row = ((x >> 4) & 2U) | (x & 1U);
     const unsigned column = (x >> 1) & 0xfU;
-    if ((s[row][column] >> (3 - o)) & 1U) word |= std::uint64_t{1} << x;
+    if ((static_cast<unsigned>(s[row][column]) >> (3 - o)) & 1U) word |= std::uint64_t{1} << x;
   }
   return word;
 }

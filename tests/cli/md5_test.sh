@@ -44,6 +44,22 @@ many_files_like_md5sum)
   for jobs in 1 3; do
     expect_like_peer "md5 -c over the tree, -j $jobs" "$bin md5 -c -j $jobs list" "md5sum -c list"
   done
+  # FIFOs fed one after the other, and one pipe under two names: each is read alone, in turn.
+  mkfifo fa fb
+  random_file megabyte 1000000
+  for jobs in 1 2; do
+    (cat megabyte > fa; echo hi > fb) &
+    timeout 30 "$bin" md5 -j "$jobs" input fa input fb > got || fail "FIFOs one after the other, -j $jobs: status $?"
+    wait
+    (cat megabyte > fa; echo hi > fb) &
+    md5sum input fa input fb | upper_digests > want
+    wait
+    expect_same_file got want "FIFOs one after the other, -j $jobs"
+    expect_like_peer "one pipe under two names, -j $jobs" "cat megabyte | $bin md5 -j $jobs /dev/stdin input /dev/stdin" \
+      "cat megabyte | md5sum /dev/stdin input /dev/stdin" upper_digests
+  done
+  # More lanes than descriptors: files wait for a free one instead of failing.
+  expect_like_peer "few descriptors, -j 3" "ulimit -n 40; $bin md5 -j 3 $files" "md5sum $files" upper_digests
   # No file after standard input is opened before it has been read to its end: /dev/stdin then
   # reads the same pipe, which md5sum finds empty.
   expect_like_peer "- then /dev/stdin" "cat input | $bin md5 - /dev/stdin" \

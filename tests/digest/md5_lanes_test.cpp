@@ -1,7 +1,13 @@
 // Many files at once: the lane transform on every path against the one-message transform, and
 // Md5_Files_Calc against OpenSSL and against Md5_File_Calc, failures among good files included.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/md5.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 #include <fstream>
 #include <random>
@@ -158,6 +164,44 @@ TEST_P(Md5Paths, RegistersAsIfOneAfterAnother) {
 INSTANTIATE_TEST_SUITE_P(Paths, Md5Paths, testing::ValuesIn(detail::kAllSimdLevels),
                          testing::PrintToStringParamName());
 
+// Writes `bytes` into the FIFO at `path` in pieces of `piece` bytes, then closes it; stops quietly
+// when the reader goes away.
+void FeedFifo(const std::filesystem::path& path, const ByteArray& bytes, std::size_t piece) {
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  if (fd < 0) return;
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    if (::write(fd, bytes.data() + at, std::min(piece, bytes.size() - at)) < 0) break;
+  }
+  ::close(fd);
+}
+
+// A FIFO is read alone, after the files before it and before those after it: a writer that fills
+// one FIFO before it opens the next must not find the reader waiting in the second open.
+TEST(Md5FilesStreams, FifosFedOneAfterTheOther) {
+  const TempDir dir;
+  const auto first = dir.path() / "first";
+  const auto second = dir.path() / "second";
+  ASSERT_EQ(::mkfifo(first.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(second.c_str(), 0600), 0);
+  std::mt19937 rng(23);
+  const ByteArray big = RandomBytes(1 << 20, rng);
+  const ByteArray small = RandomBytes(100, rng);
+  const auto good = dir.Write("good", small);
+  // Should the reader wait in an open anyway, the alarm ends the test process instead of a hang.
+  ::alarm(60);
+  std::thread writer([&] {
+    FeedFifo(first, big, 4096);
+    FeedFifo(second, small, 4096);
+  });
+  clsMD5 md5;
+  const std::vector<std::filesystem::path> files = {good, first, good, second, good};
+  const std::vector<Text> digests = md5.Md5_Files_Calc(files);
+  writer.join();
+  ::alarm(0);
+  EXPECT_EQ(digests, (std::vector<Text>{OpenSslMd5(small), OpenSslMd5(big), OpenSslMd5(small),
+                                        OpenSslMd5(small), OpenSslMd5(small)}));
+}
+
 // Files of 2^28 bytes or more fail with errc::overflow after being read that far, without
 // disturbing a file beside them (labelled "large": skipped by quick runs).
 TEST(Md5FilesLarge, TooLongFileAmongGoodOnes) {
@@ -179,6 +223,36 @@ TEST(Md5FilesLarge, TooLongFileAmongGoodOnes) {
   md5.Md5_Files_Calc(std::vector<std::filesystem::path>{good, sparse});
   EXPECT_EQ(md5.RegisterA(), alone.RegisterA());
   EXPECT_EQ(md5.RegisterD(), alone.RegisterD());
+}
+
+// A pipe that never ends, fed in pieces of odd size: both forms stop reading at exactly 2^28
+// bytes, so that the registers they leave agree.
+TEST(Md5FilesLarge, EndlessPipeStopsAtTheLimit) {
+  const TempDir dir;
+  const auto fifo = dir.path() / "endless";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const ByteArray chunk(1000, 0x3C);
+  const auto feed = [&] {
+    ::signal(SIGPIPE, SIG_IGN);
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    while (fd >= 0 && ::write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    if (fd >= 0) ::close(fd);
+  };
+  clsMD5 alone, together;
+  std::error_code why;
+  std::thread writer(feed);
+  EXPECT_EQ(alone.Md5_File_Calc(fifo, why), u"");
+  writer.join();
+  EXPECT_EQ(why, make_error_code(errc::overflow));
+  writer = std::thread(feed);
+  std::vector<std::error_code> errors;
+  EXPECT_EQ(together.Md5_Files_Calc(std::vector<std::filesystem::path>{fifo}, errors),
+            std::vector<Text>(1));
+  writer.join();
+  EXPECT_EQ(errors[0], make_error_code(errc::overflow));
+  EXPECT_EQ(together.RegisterA(), alone.RegisterA());
+  EXPECT_EQ(together.RegisterB(), alone.RegisterB());
 }
 
 }  // namespace

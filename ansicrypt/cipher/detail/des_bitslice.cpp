@@ -12,7 +12,7 @@ std::size_t AppendPass(std::array<std::int32_t, 3 * 16 * 48>& masks, std::size_t
   for (std::size_t r = 0; r < 16; ++r) {
     const auto& round = key[decrypt ? 15 - r : r];
     for (std::size_t bit = 0; bit < 48; ++bit) {
-      masks[at++] = ((round[bit / 8] >> (7 - bit % 8)) & 1U) != 0 ? -1 : 0;
+      masks[at++] = ((static_cast<unsigned>(round[bit / 8]) >> (7 - bit % 8)) & 1U) != 0 ? -1 : 0;
     }
   }
   return at;

@@ -3,6 +3,8 @@
 // and given the next file when its digest is done.
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -32,6 +34,7 @@ struct Lane {
   std::size_t available = 0;           // bytes from `data` on
   std::int64_t total = 0;              // bytes read from the file
   bool finishing = false;              // `data` is in `pad`: the digest is done when it is absorbed
+  bool stream = false;                 // not a regular file: read alone
   std::array<std::uint8_t, 128> pad{};
 
   bool Busy() const { return file.has_value(); }
@@ -108,14 +111,36 @@ class Scheduler {
     }
   }
 
-  // Opens the next file in lane l; false when there is none. Files that cannot be opened are
-  // handed over at once.
+  // Opens the next file in lane l; false when there is none for now. Files that cannot be opened
+  // are handed over at once. A stream (IsStreamPath) is opened only when no other lane is busy,
+  // and no other file while it is read: its open may wait for a writer that first fills an
+  // earlier file, and two names may stand for one stream. A file that finds no descriptor free
+  // waits for a lane to close its file.
   bool Assign(std::size_t l) {
     Lane& lane = lanes_[l];
-    while (std::optional<Md5FileJob> job = next_()) {
+    while (!streamInLane_) {
+      std::optional<Md5FileJob> job;
+      if (held_) {
+        job = std::move(held_);
+        held_.reset();
+      } else {
+        job = next_();
+        if (!job) return false;
+      }
+      const bool stream = IsStreamPath(job->path);
+      if (stream && BusyLanes() > 0) {
+        held_ = std::move(job);
+        return false;
+      }
       try {
         lane.file.emplace(job->path);
       } catch (const std::system_error& e) {
+        const bool outOfDescriptors = e.code() == std::errc::too_many_files_open ||
+                                      e.code() == std::errc::too_many_files_open_in_system;
+        if (outOfDescriptors && BusyLanes() > 0) {
+          held_ = std::move(job);
+          return false;
+        }
         Md5FileOutcome outcome;
         outcome.error = e.code();
         done_(job->index, outcome);
@@ -126,10 +151,17 @@ class Scheduler {
       lane.available = 0;
       lane.total = 0;
       lane.finishing = false;
+      lane.stream = stream;
+      streamInLane_ = stream;
       states_.Set(l, kInitialState);
       return true;
     }
     return false;
+  }
+
+  std::size_t BusyLanes() const {
+    return static_cast<std::size_t>(
+        std::count_if(lanes_.begin(), lanes_.end(), [](const Lane& lane) { return lane.Busy(); }));
   }
 
   // Moves the last partial block to the front of the buffer and reads after it; at the end of the
@@ -171,6 +203,7 @@ class Scheduler {
   void Finish(std::size_t l, std::error_code error) {
     Lane& lane = lanes_[l];
     lane.file.reset();
+    if (lane.stream) streamInLane_ = false;
     Md5FileOutcome outcome;
     outcome.state = states_.Get(l);
     outcome.opened = true;
@@ -183,9 +216,17 @@ class Scheduler {
   std::unique_ptr<std::uint8_t[]> buffers_;
   std::array<Lane, kMd5Lanes> lanes_;
   Md5LaneStates states_{};
+  std::optional<Md5FileJob> held_;  // taken from `next`, waiting for the lanes to allow it
+  bool streamInLane_ = false;
 };
 
 }  // namespace
+
+bool IsStreamPath(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return false;  // opening it will say why
+  return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
 
 std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state) {
   std::array<std::uint8_t, 16> digest{};

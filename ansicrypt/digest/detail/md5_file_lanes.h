@@ -26,14 +26,20 @@ struct Md5FileOutcome {
   std::error_code error;  // set when the file could not be digested
 };
 
+// True for a path that names something other than a regular file or a folder: a FIFO, a device,
+// a socket, /dev/stdin on a pipe. Such a file is read alone, never beside others.
+bool IsStreamPath(const std::filesystem::path& path);
+
 // The 16 digest bytes of a state: A, B, C, D, each least significant byte first.
 std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state);
 
 // Takes files from `next` (nothing: no more) whenever a lane is free, reads each from its start to
 // its end, and hands every outcome to `done` as the file finishes: in completion order, not in the
-// order of `next`. Fails a file as clsMD5::Md5_File_Calc does: the system's error when it cannot be
-// opened or read, errc::overflow at 2^28 bytes. Both callbacks run on the calling thread. When
-// `cancel` is given and becomes true, returns soon after without finishing the files in the lanes.
+// order of `next`. A stream (IsStreamPath) is read alone, after the files before it and before
+// those after it; a file that finds no descriptor free waits for one. Fails a file as
+// clsMD5::Md5_File_Calc does: the system's error when it cannot be opened or read, errc::overflow
+// at 2^28 bytes. Both callbacks run on the calling thread. When `cancel` is given and becomes true,
+// returns soon after without finishing the files in the lanes.
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,
                         const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
                         const std::atomic<bool>* cancel = nullptr);
