@@ -58,8 +58,12 @@ many_files_like_md5sum)
     expect_like_peer "one pipe under two names, -j $jobs" "cat megabyte | $bin md5 -j $jobs /dev/stdin input /dev/stdin" \
       "cat megabyte | md5sum /dev/stdin input /dev/stdin" upper_digests
   done
-  # More lanes than descriptors: files wait for a free one instead of failing.
-  expect_like_peer "few descriptors, -j 3" "ulimit -n 40; $bin md5 -j 3 $files" "md5sum $files" upper_digests
+  # More lanes than descriptors: files wait for a free one instead of failing. (Not under the
+  # sanitizers, whose checks need descriptors of their own when an open fails for want of one.)
+  if [ -z "${ASAN_OPTIONS:-}" ]; then
+    expect_like_peer "few descriptors, -j 3" "ulimit -n 40; $bin md5 -j 3 $files" "md5sum $files" \
+      upper_digests
+  fi
   # No file after standard input is opened before it has been read to its end: /dev/stdin then
   # reads the same pipe, which md5sum finds empty.
   expect_like_peer "- then /dev/stdin" "cat input | $bin md5 - /dev/stdin" \
