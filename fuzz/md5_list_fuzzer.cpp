@@ -55,6 +55,15 @@ std::string Unquote(const std::string& quoted) {
   return out;
 }
 
+// coreutils 9.1, whose messages the tool matches byte for byte, keeps a $'...' part open across
+// the restart that a single quote in the name causes: for a name with a single quote that ends in a
+// byte written as an escape, the first escape of the quoted form then lacks the $' that opens it
+// (ls and md5sum print the same). Unquote cannot read that form back.
+bool KeepsEscapeOpenAcrossRestart(const std::string& name) {
+  const auto last = static_cast<unsigned char>(name.back());
+  return name.find('\'') != std::string::npos && (last < 0x20 || last >= 0x7F);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -64,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char c : bytes) {
     if (c != '\0') name += c;  // no file name holds a NUL
   }
-  if (!name.empty() && cli::QuoteName(name) != name && Unquote(cli::QuoteName(name)) != name) {
+  if (!name.empty() && cli::QuoteName(name) != name && !KeepsEscapeOpenAcrossRestart(name) &&
+      Unquote(cli::QuoteName(name)) != name) {
     std::abort();
   }
   if (cli::QuoteName(name).empty()) std::abort();
