@@ -29,11 +29,7 @@ Digest DigestOfOutcome(const detail::Md5FileOutcome& outcome) {
   Digest digest;
   digest.error = outcome.error;
   if (outcome.error) return digest;
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  for (const std::uint8_t byte : detail::Md5DigestBytes(outcome.state)) {
-    digest.hex += kDigits[byte >> 4];
-    digest.hex += kDigits[byte & 15];
-  }
+  digest.hex = TextToUtf8(detail::Md5DigestText(outcome.state));
   return digest;
 }
 

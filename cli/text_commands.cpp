@@ -104,9 +104,9 @@ constexpr TextCommand kCommands[] = {
     {"digest", "MD5 of each text's ANSI bytes, as 32 uppercase hexadecimal digits", Digest, false},
 };
 
-void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& spec) {
+void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& kind) {
   auto options = std::make_shared<TextOptions>();
-  CLI::App* command = app.add_subcommand(spec.name, spec.description);
+  CLI::App* command = app.add_subcommand(kind.name, kind.description);
   command->group("Texts, one record per argument or input line, through the ANSI code page");
   Verbatim(command->add_option("records", options->records.operands,
                                "Records to convert (default: one per line of standard input)"));
@@ -116,19 +116,19 @@ void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& spec) {
       ->check(CLI::Range(1, 256));
   command->add_flag("--keep-going", options->records.keepGoing,
                     "After a bad record write an empty line, report it and go on (exit status 1)");
-  if (spec.keyed) {
+  if (kind.keyed) {
     // Checked below rather than by CLI11, so that a mistyped option is named first.
     Verbatim(command->add_option("--key", options->key,
                                  "The key text; its first 8 ANSI bytes take effect"));
   }
-  if (spec.make == Digest) {
+  if (kind.make == Digest) {
     command->add_flag("--registers", options->registers,
                       "Also write the four state words as signed decimal numbers");
   }
-  command->callback([options, command, spec, &selected] {
-    if (spec.keyed && command->count("--key") == 0) throw CLI::RequiredError("--key");
-    selected = [options, spec] {
-      return RunRecords(spec.name, options->records, spec.make(*options));
+  command->callback([options, command, kind, &selected] {
+    if (kind.keyed && command->count("--key") == 0) throw CLI::RequiredError("--key");
+    selected = [options, kind] {
+      return RunRecords(kind.name, options->records, kind.make(*options));
     };
   });
 }
@@ -136,7 +136,7 @@ void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& spec) {
 }  // namespace
 
 void AddTextCommands(CLI::App& app, Runner& selected) {
-  for (const TextCommand& spec : kCommands) AddTextCommand(app, selected, spec);
+  for (const TextCommand& kind : kCommands) AddTextCommand(app, selected, kind);
 }
 
 }  // namespace ansicrypt::cli

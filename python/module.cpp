@@ -126,28 +126,21 @@ auto UnderCodePage(const std::optional<unsigned>& codePage, Operation operation)
   return operation();
 }
 
-// The `with ansicrypt.code_page(936):` block: the override lives from __enter__ to __exit__.
-class CodePageBlock {
+// A `with` block over a scoped override (`with ansicrypt.code_page(936):`): the override lives
+// from __enter__ to __exit__.
+template <class Scope, class Setting>
+class OverrideBlock {
  public:
-  explicit CodePageBlock(unsigned codePage) : codePage_(codePage) {}
-  void Enter() { scope_.emplace(codePage_); }
+  explicit OverrideBlock(Setting setting) : setting_(setting) {}
+  void Enter() { scope_.emplace(setting_); }
   void Exit(const py::args&) { scope_.reset(); }
 
  private:
-  unsigned codePage_;
-  std::optional<platform::ScopedAnsiCodePage> scope_;
+  Setting setting_;
+  std::optional<Scope> scope_;
 };
-
-class BestFitBlock {
- public:
-  explicit BestFitBlock(bool bestFit) : bestFit_(bestFit) {}
-  void Enter() { scope_.emplace(bestFit_); }
-  void Exit(const py::args&) { scope_.reset(); }
-
- private:
-  bool bestFit_;
-  std::optional<platform::ScopedAnsiBestFit> scope_;
-};
+using CodePageBlock = OverrideBlock<platform::ScopedAnsiCodePage, unsigned>;
+using BestFitBlock = OverrideBlock<platform::ScopedAnsiBestFit, bool>;
 
 py::tuple Registers(const clsMD5& md5) {
   const auto number = [](const Text& text) { return std::stol(TextToUtf8(text)); };

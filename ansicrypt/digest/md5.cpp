@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "ansicrypt/platform/code_page.h"
@@ -78,10 +77,7 @@ void clsMD5::FinishDigest() {
   Absorb(padSource, padLength + 8);  // the pad, then the 64-bit length (its high half is zero)
 }
 
-Text clsMD5::DigestToHex() const {
-  const auto digest = detail::Md5DigestBytes(DigestState);
-  return HexText(ByteArray(digest.begin(), digest.end()));
-}
+Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
   ResetState();
@@ -161,10 +157,7 @@ std::vector<Text> clsMD5::Md5_Files_Calc(std::span<const std::filesystem::path> 
         },
         [&](std::size_t index, detail::Md5FileOutcome& outcome) {
           errors[index] = outcome.error;
-          if (!outcome.error) {
-            DigestState = outcome.state;
-            digests[index] = DigestToHex();
-          }
+          if (!outcome.error) digests[index] = detail::Md5DigestText(outcome.state);
           if (outcome.opened && (!lastOpened || index > *lastOpened)) {
             lastOpened = index;
             lastState = outcome.state;

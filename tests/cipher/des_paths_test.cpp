@@ -134,14 +134,8 @@ TEST_P(DesPaths, ThreadsDoNotDisturbEachOther) {
   EXPECT_EQ(failures, std::vector<int>(keys.size()));
 }
 
-std::string PathName(const testing::TestParamInfo<SimdLevel>& path) {
-  static constexpr const char* kNames[] = {"scalar", "avx2", "avx512"};
-  return kNames[static_cast<int>(path.param)];
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, DesPaths,
-                         testing::Values(SimdLevel::kScalar, SimdLevel::kAvx2, SimdLevel::kAvx512),
-                         PathName);
+INSTANTIATE_TEST_SUITE_P(Paths, DesPaths, testing::ValuesIn(detail::kAllSimdLevels),
+                         testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace ansicrypt::test

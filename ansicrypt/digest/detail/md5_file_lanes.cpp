@@ -12,6 +12,7 @@
 #include <new>
 
 #include "ansicrypt/common/error.h"
+#include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
 #include "ansicrypt/digest/detail/md5_lanes.h"
 #include "ansicrypt/digest/md5.h"
@@ -228,13 +229,13 @@ bool IsStreamPath(const std::filesystem::path& path) {
   return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
-std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state) {
-  std::array<std::uint8_t, 16> digest{};
+Text Md5DigestText(const std::array<std::uint32_t, 4>& state) {
+  ByteArray digest(16);
   for (std::size_t w = 0; w < 4; ++w) {
     for (std::size_t k = 0; k < 4; ++k)
       digest[4 * w + k] = static_cast<std::uint8_t>(state[w] >> (8 * k));
   }
-  return digest;
+  return HexText(digest);
 }
 
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,

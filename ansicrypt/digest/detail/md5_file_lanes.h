@@ -11,6 +11,8 @@
 #include <optional>
 #include <system_error>
 
+#include "ansicrypt/common/types.h"
+
 namespace ansicrypt::detail {
 
 struct Md5FileJob {
@@ -30,8 +32,9 @@ struct Md5FileOutcome {
 // a socket, /dev/stdin on a pipe. Such a file is read alone, never beside others.
 bool IsStreamPath(const std::filesystem::path& path);
 
-// The 16 digest bytes of a state: A, B, C, D, each least significant byte first.
-std::array<std::uint8_t, 16> Md5DigestBytes(const std::array<std::uint32_t, 4>& state);
+// The digest of a state as 32 uppercase hexadecimal digits: the bytes of A, B, C, D, each least
+// significant byte first.
+Text Md5DigestText(const std::array<std::uint32_t, 4>& state);
 
 // Takes files from `next` (nothing: no more) whenever a lane is free, reads each from its start to
 // its end, and hands every outcome to `done` as the file finishes: in completion order, not in the
