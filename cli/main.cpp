@@ -10,10 +10,10 @@
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/code_page.h"
 #include "cli/arguments.h"
-#include "cli/commands.h"
-#include "cli/output_file.h"
-#include "cli/report.h"
-#include "cli/signals.h"
+#include "cli/commands/commands.h"
+#include "cli/io/output_file.h"
+#include "cli/io/report.h"
+#include "cli/io/signals.h"
 
 namespace {
 

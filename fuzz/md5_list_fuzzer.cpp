@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/md5_list.h"
-#include "cli/shell_quote.h"
+#include "cli/md5sum/md5_list.h"
+#include "cli/md5sum/shell_quote.h"
 #include "fuzz/fuzz_input.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // md5sum's list lines, written and read.
-#include "cli/md5_list.h"
+#include "cli/md5sum/md5_list.h"
 
 namespace ansicrypt::cli {
 namespace {

@@ -1,5 +1,5 @@
 // Records read in batches, converted on worker threads, written in order.
-#include "cli/records.h"
+#include "cli/commands/records.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,9 +11,9 @@
 
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/input_file.h"
-#include "cli/ordered_jobs.h"
-#include "cli/output_file.h"
-#include "cli/report.h"
+#include "cli/commands/ordered_jobs.h"
+#include "cli/io/output_file.h"
+#include "cli/io/report.h"
 
 namespace ansicrypt::cli {
 namespace {

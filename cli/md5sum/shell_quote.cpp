@@ -2,7 +2,7 @@
 // does it for quotef() (':' quoted too), transcribed step by step so that every message matches
 // md5sum's byte for byte, the way it also handles a single quote (first a scan for the shortest
 // form, then the writing) and the end of a $'...' part left open by that scan.
-#include "cli/shell_quote.h"
+#include "cli/md5sum/shell_quote.h"
 
 #include <cstddef>
 

@@ -4,11 +4,11 @@
 
 #include "ansicrypt/cipher/des.h"
 #include "cli/arguments.h"
-#include "cli/commands.h"
-#include "cli/output_file.h"
-#include "cli/overlapped_writer.h"
-#include "cli/report.h"
-#include "cli/stream_input.h"
+#include "cli/commands/commands.h"
+#include "cli/io/output_file.h"
+#include "cli/io/overlapped_writer.h"
+#include "cli/io/report.h"
+#include "cli/io/stream_input.h"
 
 namespace ansicrypt::cli {
 namespace {

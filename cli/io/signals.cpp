@@ -1,5 +1,5 @@
 // The signal handlers use only async-signal-safe calls: unlink and _exit.
-#include "cli/signals.h"
+#include "cli/io/signals.h"
 
 #include <limits.h>
 #include <signal.h>

@@ -12,8 +12,8 @@
 #include "ansicrypt/platform/code_page.h"
 #include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"
-#include "cli/commands.h"
-#include "cli/output_file.h"
+#include "cli/commands/commands.h"
+#include "cli/io/output_file.h"
 
 namespace ansicrypt::cli {
 namespace {

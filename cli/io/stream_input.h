@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ansicrypt/platform/input_file.h"
-#include "cli/output_file.h"
+#include "cli/io/output_file.h"
 
 namespace ansicrypt::cli {
 

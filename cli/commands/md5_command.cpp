@@ -11,12 +11,12 @@
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
 #include "cli/arguments.h"
-#include "cli/commands.h"
-#include "cli/file_digests.h"
-#include "cli/md5_list.h"
-#include "cli/output_file.h"
-#include "cli/report.h"
-#include "cli/shell_quote.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/file_digests.h"
+#include "cli/md5sum/md5_list.h"
+#include "cli/io/output_file.h"
+#include "cli/io/report.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "ansicrypt/common/types.h"
-#include "cli/output_file.h"
+#include "cli/io/output_file.h"
 
 namespace ansicrypt::cli {
 

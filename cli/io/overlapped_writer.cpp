@@ -1,5 +1,5 @@
 // The writer thread and its queue.
-#include "cli/overlapped_writer.h"
+#include "cli/io/overlapped_writer.h"
 
 namespace ansicrypt::cli {
 

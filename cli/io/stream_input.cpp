@@ -1,12 +1,12 @@
 // Stream inputs through the library's file reader.
-#include "cli/stream_input.h"
+#include "cli/io/stream_input.h"
 
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "cli/report.h"
-#include "cli/shell_quote.h"
+#include "cli/io/report.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {

@@ -1,5 +1,5 @@
 // Output files written beside their target and renamed over it on success.
-#include "cli/output_file.h"
+#include "cli/io/output_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "cli/report.h"
-#include "cli/shell_quote.h"
-#include "cli/signals.h"
+#include "cli/io/report.h"
+#include "cli/md5sum/shell_quote.h"
+#include "cli/io/signals.h"
 
 namespace ansicrypt::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"
 #include "cli/arguments.h"
-#include "cli/commands.h"
-#include "cli/records.h"
+#include "cli/commands/commands.h"
+#include "cli/commands/records.h"
 
 namespace ansicrypt::cli {
 namespace {

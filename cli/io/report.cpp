@@ -1,5 +1,5 @@
 // The tool's failure lines.
-#include "cli/report.h"
+#include "cli/io/report.h"
 
 #include <unistd.h>
 

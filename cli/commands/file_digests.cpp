@@ -1,12 +1,12 @@
 // The digest of one named input, and the digest text of a lane outcome.
-#include "cli/file_digests.h"
+#include "cli/commands/file_digests.h"
 
 #include <unistd.h>
 
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
-#include "cli/output_file.h"
+#include "cli/io/output_file.h"
 
 namespace ansicrypt::cli {
 
