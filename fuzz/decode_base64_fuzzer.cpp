@@ -1,5 +1,5 @@
 // DecodeBase64 on any bytes, on every path: the paths agree on the result or on the error, only
-// ansicrypt::Error escapes, and whatever decodes encodes back to the same bytes (up to the
+// ansicrypt::Error escapes, FindDecodeFailure names the same error, and whatever decodes encodes back to the same bytes (up to the
 // unchecked pad bits of the last character).
 #include <cstdlib>
 #include <optional>
@@ -35,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const detail::SimdLevel level : {detail::SimdLevel::kAvx2, detail::SimdLevel::kAvx512}) {
     if (Decode(input, level) != outcome) std::abort();
   }
+  const std::optional<Base64::DecodeFailure> failure = Base64::FindDecodeFailure(input);
+  if (failure.has_value() != outcome.error.has_value()) std::abort();
+  if (failure && static_cast<int>(failure->error) != *outcome.error) std::abort();
   if (outcome.error) return 0;
   const ByteArray& decoded = outcome.decoded;
   if (decoded.size() !=

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -59,28 +60,43 @@ constexpr std::array<std::array<std::uint32_t, 256>, 4> kShifted = [] {
   return shifted;
 }();
 
-std::uint8_t LookUp(std::uint8_t code) {
-  if (code == 0 || code > kHighestCode) throw Error(errc::out_of_range);  // no table entry
-  return kValues[code];
+bool HasNoEntry(std::uint8_t code) { return code == 0 || code > kHighestCode; }
+bool OutsideAlphabet(std::uint8_t code) { return kValues[code] == kNotInAlphabet; }
+
+// The first refusal of the legacy decoder: per group, c0 and c1 are looked up (no table entry:
+// out of range), c0 is tested (overflow), then c2 and c3 are looked up.
+std::optional<DecodeFailure> FindLegacyFailure(const std::uint8_t* in, std::size_t n) {
+  for (std::size_t i = 0; i < n; i += 4) {
+    if (HasNoEntry(in[i])) return DecodeFailure{errc::out_of_range, i};
+    if (HasNoEntry(in[i + 1])) return DecodeFailure{errc::out_of_range, i + 1};
+    if (OutsideAlphabet(in[i])) return DecodeFailure{errc::overflow, i};
+    if (HasNoEntry(in[i + 2])) return DecodeFailure{errc::out_of_range, i + 2};
+    if (HasNoEntry(in[i + 3])) return DecodeFailure{errc::out_of_range, i + 3};
+  }
+  return std::nullopt;
 }
 
-// Decodes one group with every test in the legacy order and returns its 24 bits. The last group
-// may end in one or two pad characters, whose bits read as zero.
-std::uint32_t DecodeGroupExactly(const std::uint8_t* g, bool last) {
-  const std::uint8_t s0 = LookUp(g[0]);
-  const std::uint8_t s1 = LookUp(g[1]);
-  if (s0 == kNotInAlphabet || s1 == kNotInAlphabet) throw Error(errc::overflow);
-  std::uint8_t s2 = LookUp(g[2]);
-  if (s2 == kNotInAlphabet) {
-    if (!(last && g[2] == kPad && g[3] == kPad)) throw Error(errc::overflow);
-    s2 = 0;
+std::size_t PadsAtEnd(const std::uint8_t* in, std::size_t n) {
+  if (n == 0 || in[n - 1] != kPad) return 0;
+  return in[n - 2] == kPad ? 2 : 1;
+}
+
+// The refusals the legacy decoder did not make: any character outside the alphabet but the final
+// pad characters. Only asked once the legacy decoder had no refusal of its own.
+std::optional<DecodeFailure> FindMendedFailure(const std::uint8_t* in, std::size_t n) {
+  const std::size_t end = n - PadsAtEnd(in, n);
+  for (std::size_t i = 0; i < end; ++i) {
+    if (OutsideAlphabet(in[i])) return DecodeFailure{errc::overflow, i};
   }
-  std::uint8_t s3 = LookUp(g[3]);
-  if (s3 == kNotInAlphabet) {
-    if (!(last && g[3] == kPad)) throw Error(errc::overflow);
-    s3 = 0;
-  }
-  return (std::uint32_t{s0} << 18) | (std::uint32_t{s1} << 12) | (std::uint32_t{s2} << 6) | s3;
+  return std::nullopt;
+}
+
+// Raised wherever a loop meets a character outside the alphabet: the error is the one the whole
+// text calls for, which may lie in a later group.
+[[noreturn]] void RaiseFailure(const std::uint8_t* in, std::size_t n) {
+  std::optional<DecodeFailure> failure = FindLegacyFailure(in, n);
+  if (!failure) failure = FindMendedFailure(in, n);
+  throw Error(failure ? failure->error : errc::overflow);
 }
 
 void Store3(std::uint32_t word, std::uint8_t* out) {
@@ -93,22 +109,27 @@ void Store3(std::uint32_t word, std::uint8_t* out) {
 void DecodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o, std::size_t pads) {
   const std::size_t lastGroup = n - 4;
   // The vector loops stop before a block with a character outside the alphabet; AVX2 takes over
-  // from AVX-512 there (and for the rest), and the group loop below from both, so that the first
-  // error in the text is the one raised. The AVX2 loop writes 8 bytes past each block: it stops
-  // 12 characters short of the last group.
+  // from AVX-512 there (and for the rest), and the group loop below from both. The AVX2 loop
+  // writes 8 bytes past each block: it stops 12 characters short of the last group.
   std::size_t i = detail::HaveAvx512() ? detail::DecodeBlocksAvx512(in, lastGroup, o) : 0;
   if (detail::HaveAvx2() && lastGroup > i + 12)
     i += detail::DecodeBlocksAvx2(in + i, lastGroup - 12 - i, o + i / 4 * 3);
   o += i / 4 * 3;
   for (; i < lastGroup; i += 4, o += 3) {
-    std::uint32_t word = kShifted[0][in[i]] | kShifted[1][in[i + 1]] | kShifted[2][in[i + 2]] |
-                         kShifted[3][in[i + 3]];
-    // A character outside the alphabet: find which test fails first, and raise its error.
-    if (word >> 24) word = DecodeGroupExactly(in + i, false);
+    const std::uint32_t word = kShifted[0][in[i]] | kShifted[1][in[i + 1]] |
+                               kShifted[2][in[i + 2]] | kShifted[3][in[i + 3]];
+    if (word >> 24) RaiseFailure(in, n);
     Store3(word, o);
   }
+  // The pad characters of the last group read as zero bits.
+  std::uint8_t group[4];
+  std::memcpy(group, in + lastGroup, 4);
+  for (std::size_t k = 4 - pads; k < 4; ++k) group[k] = static_cast<std::uint8_t>(kAlphabet[0]);
+  const std::uint32_t word =
+      kShifted[0][group[0]] | kShifted[1][group[1]] | kShifted[2][group[2]] | kShifted[3][group[3]];
+  if (word >> 24) RaiseFailure(in, n);
   std::uint8_t last[3];
-  Store3(DecodeGroupExactly(in + lastGroup, true), last);
+  Store3(word, last);
   std::memcpy(o, last, 3 - pads);
 }
 
@@ -187,8 +208,7 @@ std::size_t DecodedSize(std::span<const std::uint8_t> base64) {
   if (n % 4 != 0) throw Error(errc::invalid_argument);
   if (n == 0) return 0;
   // Pad characters at the very end shorten the result; the size is known before decoding.
-  const std::size_t pads = base64[n - 1] != kPad ? 0 : (base64[n - 2] == kPad ? 2 : 1);
-  return n / 4 * 3 - pads;
+  return n / 4 * 3 - PadsAtEnd(base64.data(), n);
 }
 
 void DecodeBase64(std::span<const std::uint8_t> base64, std::span<std::uint8_t> out) {
@@ -220,6 +240,16 @@ void DecodeBase64(const ByteArray& base64, ByteArray& out) {
     out.clear();
     throw;
   }
+}
+
+std::optional<DecodeFailure> FindDecodeFailure(std::span<const std::uint8_t> base64,
+                                               bool legacyOnly) {
+  const std::size_t n = base64.size();
+  if (n > kMaxLength) return DecodeFailure{errc::overflow, 0};
+  if (n % 4 != 0) return DecodeFailure{errc::invalid_argument, n};
+  std::optional<DecodeFailure> failure = FindLegacyFailure(base64.data(), n);
+  if (!failure && !legacyOnly) failure = FindMendedFailure(base64.data(), n);
+  return failure;
 }
 
 ByteArray DecodeBase64(const ByteArray& base64) {
