@@ -35,6 +35,31 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+// The multi-byte sequence at utf8[i] (lead byte 0x80 or above): its length with its code point in
+// `c`, or 0 when it is ill-formed (a bad lead or continuation byte, an overlong form, a surrogate,
+// beyond U+10FFFF, or cut short by the end).
+std::size_t DecodeSequence(std::string_view utf8, std::size_t i, char32_t& c) {
+  const auto lead = static_cast<unsigned char>(utf8[i]);
+  // Sequence length and the smallest code point it may carry (shorter forms are ill-formed).
+  std::size_t length = 0;
+  char32_t minimum = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07, minimum = 0x10000;
+  }
+  bool valid = length != 0 && i + length <= utf8.size();
+  for (std::size_t k = 1; valid && k < length; ++k) {
+    const auto next = static_cast<unsigned char>(utf8[i + k]);
+    valid = (next & 0xC0) == 0x80;
+    c = (c << 6) | (next & 0x3F);
+  }
+  valid = valid && c >= minimum && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+  return valid ? length : 0;
+}
+
 }  // namespace
 
 Text Utf8ToText(std::string_view utf8) {
@@ -48,25 +73,8 @@ Text Utf8ToText(std::string_view utf8) {
       ++i;
       continue;
     }
-    // Sequence length and the smallest code point it may carry (shorter forms are ill-formed).
-    std::size_t length = 0;
     char32_t c = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, c = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, c = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, c = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= utf8.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    valid = valid && c >= minimum && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-    if (valid) {
+    if (const std::size_t length = DecodeSequence(utf8, i, c)) {
       AppendUtf16(out, c);
       i += length;
     } else {
@@ -75,6 +83,21 @@ Text Utf8ToText(std::string_view utf8) {
     }
   }
   return out;
+}
+
+bool IsUtf8(std::string_view utf8) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t c = 0;
+    const std::size_t length = DecodeSequence(utf8, i, c);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 std::string TextToUtf8(std::u16string_view text) {

@@ -11,6 +11,10 @@ namespace ansicrypt {
 // Each ill-formed byte sequence becomes one U+FFFD per byte.
 Text Utf8ToText(std::string_view utf8);
 
+// True when `utf8` is well-formed UTF-8 throughout: what Utf8ToText converts without a
+// replacement of its own.
+bool IsUtf8(std::string_view utf8);
+
 // An unpaired surrogate becomes U+FFFD.
 std::string TextToUtf8(std::u16string_view text);
 

@@ -2,15 +2,18 @@
 // result is that of one call over the whole input, with reading, converting and writing
 // overlapped.
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "ansicrypt/base64/base64.h"
-#include "cli/arguments.h"
+#include "cli/command_line/values.h"
+#include "cli/commands/base64_failure.h"
 #include "cli/commands/commands.h"
 #include "cli/io/output_file.h"
 #include "cli/io/overlapped_writer.h"
 #include "cli/io/report.h"
 #include "cli/io/stream_input.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -20,7 +23,7 @@ constexpr std::size_t kCharactersPerPiece = 4 << 18;  // decoded: 768 KiB
 
 struct Base64Options {
   bool decode = false;
-  long long columns = 0;
+  std::uint64_t columns = 0;
   std::string in = "-";
   std::string out = "-";
 };
@@ -65,62 +68,137 @@ void Encode(StreamInput& in, OverlappedWriter& writer, std::size_t columns) {
   }
 }
 
-// Drops the line feeds and carriage returns of p[0..n) in place; returns how many bytes are left.
-std::size_t RemoveLineBreaks(std::uint8_t* p, std::size_t n) {
-  if (std::memchr(p, '\n', n) == nullptr && std::memchr(p, '\r', n) == nullptr) return n;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (p[i] != '\n' && p[i] != '\r') p[kept++] = p[i];
-  }
-  return kept;
-}
+// The input's characters with line feeds and carriage returns dropped, numbered from 0 over the
+// whole input, and where each stood in the input, for messages.
+class Base64Text {
+ public:
+  explicit Base64Text(StreamInput& in) : in_(in) {}
 
-// How many characters, line breaks aside, the rest of the input holds.
-std::size_t CountRest(StreamInput& in, ByteArray& buffer) {
-  std::size_t count = 0;
-  buffer.resize(kCharactersPerPiece);
-  while (const std::size_t n = in.ReadFull(buffer.data(), buffer.size())) {
-    count += RemoveLineBreaks(buffer.data(), n);
-    if (n < buffer.size()) break;
+  // Appends the characters of the next piece of input to `text`; false when the input has ended.
+  bool Read(ByteArray& text) {
+    const std::size_t had = text.size();
+    text.resize(had + kCharactersPerPiece);
+    const std::size_t n = in_.ReadFull(text.data() + had, kCharactersPerPiece);
+    std::uint8_t* p = text.data() + had;
+    std::size_t kept = 0;
+    bool inRun = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (p[i] == '\n' || p[i] == '\r') {
+        inRun = false;
+        continue;
+      }
+      if (!inRun) runs_.push_back({count_ + kept, consumed_ + i});
+      inRun = true;
+      p[kept++] = p[i];
+    }
+    text.resize(had + kept);
+    count_ += kept;
+    consumed_ += n;
+    return n == kCharactersPerPiece;
   }
-  return count;
+
+  // The input offset of character k (k < count()).
+  std::uint64_t OffsetOf(std::uint64_t k) const {
+    std::size_t low = 0;
+    std::size_t high = runs_.size();
+    while (high - low > 1) {
+      const std::size_t middle = (low + high) / 2;
+      (runs_[middle].character <= k ? low : high) = middle;
+    }
+    return runs_[low].offset + (k - runs_[low].character);
+  }
+
+  // Characters before k are no longer asked about.
+  void Forget(std::uint64_t k) {
+    std::size_t keep = 0;
+    while (keep + 1 < runs_.size() && runs_[keep + 1].character <= k) ++keep;
+    runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(keep));
+  }
+
+  std::uint64_t count() const { return count_; }
+
+ private:
+  struct Run {
+    std::uint64_t character;  // its first character's number
+    std::uint64_t offset;     // where that character stood in the input
+  };
+  StreamInput& in_;
+  std::vector<Run> runs_;
+  std::uint64_t count_ = 0;     // characters read
+  std::uint64_t consumed_ = 0;  // input bytes read
+};
+
+// Raises the failure that one call over the whole input would raise, given that `piece` (whole
+// groups from character `first` on, or the rest of the input) fails and `rest` follows it: a
+// length that is not a multiple of 4 first, then the legacy decoder's errors, which may lie further
+// on, then the piece's own refusal.
+[[noreturn]] void RaiseDecodeFailure(Base64Text& text, const ByteArray& piece, std::uint64_t first,
+                                     ByteArray rest, bool more) {
+  std::optional<Base64::DecodeFailure> failure = Base64::FindDecodeFailure(piece);
+  const auto characterAt = [](const ByteArray& bytes, std::size_t offset) {
+    return offset < bytes.size() ? bytes[offset] : std::uint8_t{0};
+  };
+  std::uint8_t character = failure ? characterAt(piece, failure->offset) : 0;
+  std::uint64_t offset =
+      failure && failure->offset < piece.size() ? text.OffsetOf(first + failure->offset) : 0;
+  bool legacy = Base64::FindDecodeFailure(piece, true).has_value();
+  std::uint64_t groupStart = first + piece.size();  // the number of rest[0]
+  while (true) {
+    const std::size_t whole = rest.size() / 4 * 4;
+    if (!legacy && whole > 0) {
+      const std::span<const std::uint8_t> groups(rest.data(), whole);
+      if (const auto later = Base64::FindDecodeFailure(groups, true)) {
+        failure = later;
+        character = rest[later->offset];
+        offset = text.OffsetOf(groupStart + later->offset);
+        legacy = true;
+      }
+    }
+    rest.erase(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(whole));
+    groupStart += whole;
+    text.Forget(groupStart);
+    if (!more) break;
+    more = text.Read(rest);
+  }
+  const std::uint64_t length = text.count();
+  if (length % 4 != 0) {
+    throw Failure("base64", DescribeBase64Failure(errc::invalid_argument, 0, 0, length));
+  }
+  const errc error = failure ? failure->error : errc::overflow;
+  throw Failure("base64", DescribeBase64Failure(error, character, offset, length));
 }
 
 // Line breaks are dropped wherever they are; every other character goes to the decoder, and the
 // result is what one call over the whole input gives or raises. A piece that more input follows
 // is decoded as inner groups: when it would end with a pad character, its last group waits for the
-// next piece, so that the decoder sees the pad inside the data. One call checks the length before
-// any character, so a piece that fails makes the rest be counted first: a length that is no
-// multiple of 4 is the error then.
+// next piece, so that the decoder sees the pad inside the data.
 void Decode(StreamInput& in, OverlappedWriter& writer) {
-  ByteArray pending;  // characters read and not yet decoded
-  ByteArray tail;
+  Base64Text text(in);
+  ByteArray pending;        // characters read and not yet decoded
+  std::uint64_t first = 0;  // the number of pending[0]
   while (true) {
-    const std::size_t had = pending.size();
-    pending.resize(had + kCharactersPerPiece);
-    const std::size_t n = in.ReadFull(pending.data() + had, kCharactersPerPiece);
-    pending.resize(had + RemoveLineBreaks(pending.data() + had, n));
-    if (n < kCharactersPerPiece) {
-      ByteArray output = writer.TakeBuffer();
-      Base64::DecodeBase64(pending, output);
-      writer.Submit(std::move(output));
-      return;
+    const bool more = text.Read(pending);
+    // Keep at least one character back while more may come: only the end may end with a pad.
+    std::size_t take = pending.size();
+    if (more) {
+      take = pending.empty() ? 0 : (pending.size() - 1) / 4 * 4;
+      if (take > 0 && pending[take - 1] == '=') take -= 4;
+      if (take == 0) continue;
     }
-    // Keep at least one character back: only the end of the input may end with a pad.
-    std::size_t take = pending.empty() ? 0 : (pending.size() - 1) / 4 * 4;
-    if (take > 0 && pending[take - 1] == '=') take -= 4;
-    if (take == 0) continue;
-    tail.assign(pending.begin() + static_cast<std::ptrdiff_t>(take), pending.end());
-    pending.resize(take);
+    ByteArray piece(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(take));
     ByteArray output = writer.TakeBuffer();
     try {
-      Base64::DecodeBase64(pending, output);
+      Base64::DecodeBase64(piece, output);
     } catch (const Error&) {
-      if ((tail.size() + CountRest(in, pending)) % 4 != 0) throw Error(errc::invalid_argument);
-      throw;
+      RaiseDecodeFailure(
+          text, piece, first,
+          ByteArray(pending.begin() + static_cast<std::ptrdiff_t>(take), pending.end()), more);
     }
     writer.Submit(std::move(output));
-    pending.assign(tail.begin(), tail.end());
+    if (!more) return;
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(take));
+    first += take;
+    text.Forget(first);
   }
 }
 
@@ -129,14 +207,14 @@ int RunBase64(const Base64Options& options) {
   Output out(options.out);
   out.RefuseSameFile(in.identity(), in.name());
   OverlappedWriter writer(out);
-  try {
-    if (options.decode) {
-      Decode(in, writer);
-    } else {
+  if (options.decode) {
+    Decode(in, writer);
+  } else {
+    try {
       Encode(in, writer, static_cast<std::size_t>(options.columns));
+    } catch (const Error& e) {
+      throw Failure("base64", e.code());
     }
-  } catch (const Error& e) {
-    throw Failure("base64", e.code());
   }
   writer.Finish();
   out.Commit();
@@ -145,26 +223,36 @@ int RunBase64(const Base64Options& options) {
 
 }  // namespace
 
-void AddBase64Command(CLI::App& app, Runner& selected) {
+Command Base64Command() {
   auto options = std::make_shared<Base64Options>();
-  CLI::App* command = app.add_subcommand(
-      "base64", "Base64 of bytes, or back with -d (line breaks in the input are skipped)");
-  command->group("Streams of bytes");
-  command->add_flag("-d,--decode", options->decode, "Decode");
-  command
-      ->add_option("-w,--wrap", options->columns,
-                   "Break encoded lines after this many characters (default 0: no breaks)")
-      ->check(
-          [](const std::string& value) {
-            return value.find_first_not_of("0123456789") == std::string::npos && !value.empty()
-                       ? std::string()
-                       : "invalid wrap size: " + value;
-          },
-          "COLS");
-  Verbatim(command->add_option("file", options->in, "Input file (none or -: standard input)"));
-  Verbatim(
-      command->add_option("-o,--output", options->out, "Output file (default: standard output)"));
-  command->callback([options, &selected] { selected = [options] { return RunBase64(*options); }; });
+  Command command;
+  command.name = "base64";
+  command.group = kStreamsGroup;
+  command.synopsis = "[OPTION]... [FILE]";
+  command.summary = "Base64 of bytes, or back with -d.";
+  command.details =
+      "With no FILE, or when FILE is -, read standard input from where it stands. Output goes "
+      "to standard output unless -o OUT.";
+  command.options = {
+      {"decode", 'd', "", "decode; line feeds and carriage returns in the input are skipped",
+       [options](const std::string&) { options->decode = true; }},
+      {"wrap", 'w', "COLS", "break encoded lines after COLS characters (default 0: no breaks)",
+       [options](const std::string& value) {
+         options->columns = ReadNumber(value, 0, std::numeric_limits<std::uint32_t>::max(),
+                                       "--wrap", "a number of columns");
+       }},
+      {"output", 'o', "OUT",
+       "write to OUT, replaced only when the command succeeds (default: standard output)",
+       [options](const std::string& value) { options->out = value; }},
+  };
+  command.finish = [options](std::vector<std::string> operands) -> Runner {
+    if (operands.size() > 1) {
+      throw UsageError("base64", "extra operand " + QuoteAlways(operands[1]), "base64");
+    }
+    if (!operands.empty()) options->in = operands.front();
+    return [options] { return RunBase64(*options); };
+  };
+  return command;
 }
 
 }  // namespace ansicrypt::cli

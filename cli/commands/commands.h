@@ -1,25 +1,27 @@
-// The subcommands of the ansicrypt tool. Each Add function registers its subcommands and, when the
-// command line chooses one, stores in `selected` the function that runs it and gives the exit
-// status. Runners raise cli::Failure, cli::Reported, cli::BrokenPipe or ansicrypt::Error; main
-// reports them.
+// The commands of the ansicrypt tool, each declared with its options, operands and help.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include <vector>
 
-#include <functional>
+#include "cli/command_line/command.h"
 
 namespace ansicrypt::cli {
 
-using Runner = std::function<int()>;
+inline constexpr const char* kStreamsGroup = "Streams of bytes";
+inline constexpr const char* kTextsGroup =
+    "Texts, one record per argument or input line, through the ANSI code page";
 
 // Streams of bytes, in the manner of coreutils and openssl.
-void AddMd5Command(CLI::App& app, Runner& selected);
-void AddDesCommand(CLI::App& app, Runner& selected);
-void AddBase64Command(CLI::App& app, Runner& selected);
+Command Md5Command();
+Command DesCommand();
+Command Base64Command();
 
 // Texts, one record each, through the ANSI code page: encrypt, decrypt, encode, decode, digest.
-void AddTextCommands(CLI::App& app, Runner& selected);
+std::vector<Command> TextCommands();
 
-void AddSelftestCommand(CLI::App& app, Runner& selected);
+Command SelftestCommand();
+
+// Every command, in the order of the tool's help.
+std::vector<Command> AllCommands();
 
 }  // namespace ansicrypt::cli

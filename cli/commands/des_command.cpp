@@ -1,14 +1,16 @@
 // ansicrypt des: DES or two-key triple DES in ECB mode over a stream of bytes, the last block
 // zero-filled, with reading, ciphering and writing overlapped.
 #include <memory>
+#include <optional>
 
 #include "ansicrypt/cipher/des.h"
-#include "cli/arguments.h"
+#include "cli/command_line/values.h"
 #include "cli/commands/commands.h"
 #include "cli/io/output_file.h"
 #include "cli/io/overlapped_writer.h"
 #include "cli/io/report.h"
 #include "cli/io/stream_input.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -19,10 +21,10 @@ constexpr std::size_t kPieceBytes = 1 << 20;
 static_assert(kPieceBytes % 8 == 0 && DES::kMaxInputBytes % 8 == 0);
 
 struct DesOptions {
-  bool encrypt = false;
-  bool decrypt = false;
-  std::string keyHex;
+  std::optional<bool> encrypt;  // -e or -d, the last given
+  std::optional<std::string> keyHex;
   unsigned keyNumber = 1;
+  bool keyNumberGiven = false;
   bool triple = false;
   std::string in = "-";
   std::string out = "-";
@@ -38,8 +40,8 @@ ByteArray KeyBytes(const std::string& hex) {
 
 int RunDes(const DesOptions& options) {
   DES des;
-  des.SetKey(KeyBytes(options.keyHex));
-  const std::uint8_t direction = options.encrypt ? 1 : 2;
+  des.SetKey(KeyBytes(*options.keyHex));
+  const std::uint8_t direction = *options.encrypt ? 1 : 2;
   StreamInput in(options.in);
   Output out(options.out);
   out.RefuseSameFile(in.identity(), in.name());
@@ -47,10 +49,10 @@ int RunDes(const DesOptions& options) {
   ByteArray piece(kPieceBytes);
   ByteArray call;
   ByteArray result;
-  for (bool first = true;; first = false) {
+  while (true) {
     piece.resize(in.ReadFull(piece.data(), kPieceBytes));
-    // An empty input is the cipher's to refuse; an input that ends on a piece gives no more.
-    if (piece.empty() && !first) break;
+    // The stream has no length limit, the empty one included: it gives no blocks.
+    if (piece.empty()) break;
     ByteArray output = writer.TakeBuffer();
     try {
       std::size_t at = 0;
@@ -85,42 +87,61 @@ bool IsHex(const std::string& text) {
 
 }  // namespace
 
-void AddDesCommand(CLI::App& app, Runner& selected) {
+Command DesCommand() {
   auto options = std::make_shared<DesOptions>();
-  CLI::App* command = app.add_subcommand(
-      "des", "DES or two-key triple DES in ECB mode over bytes; the last block is zero-filled");
-  command->group("Streams of bytes");
-  command->add_flag("-e,--encrypt", options->encrypt, "Encrypt");
-  command->add_flag("-d,--decrypt", options->decrypt, "Decrypt");
-  Verbatim(command->add_option("--key", options->keyHex,
-                               "Key 1 as 16 hexadecimal digits, or keys 1 and 2 as 32 (needed by "
-                               "--triple and --key-number 2)"));
-  auto* keyNumber =
-      command->add_option("--key-number", options->keyNumber, "Single DES under key 1 or key 2")
-          ->check(CLI::IsMember({1U, 2U}));
-  command
-      ->add_flag("--triple", options->triple,
-                 "Two-key triple DES: encrypt with key 1, decrypt with key 2, encrypt with key 1")
-      ->excludes(keyNumber);
-  Verbatim(command->add_option("file", options->in, "Input file (none or -: standard input)"));
-  Verbatim(
-      command->add_option("-o,--output", options->out, "Output file (default: standard output)"));
-  command->callback([options, command, &selected] {
-    if (options->encrypt == options->decrypt) {
-      throw CLI::ValidationError("des", "give one of -e and -d");
+  Command command;
+  command.name = "des";
+  command.group = kStreamsGroup;
+  command.synopsis = "(-e|-d) --key=HEX [OPTION]... [FILE]";
+  command.summary =
+      "DES or two-key triple DES in ECB mode over bytes of any number; the last block is "
+      "zero-filled.";
+  command.details =
+      "With no FILE, or when FILE is -, read standard input from where it stands. Output goes "
+      "to standard output unless -o OUT. The empty input gives the empty output.";
+  command.options = {
+      {"encrypt", 'e', "", "encrypt", [options](const std::string&) { options->encrypt = true; }},
+      {"decrypt", 'd', "", "decrypt", [options](const std::string&) { options->encrypt = false; }},
+      {"key", 0, "HEX",
+       "key 1 as 16 hexadecimal digits, or keys 1 and 2 as 32 (needed by --triple and "
+       "--key-number 2)",
+       [options](const std::string& value) { options->keyHex = value; }},
+      {"key-number", 0, "N", "single DES under key 1 (the default) or key 2",
+       [options](const std::string& value) {
+         options->keyNumber =
+             static_cast<unsigned>(ReadNumber(value, 1, 2, "--key-number", "a key number"));
+         options->keyNumberGiven = true;
+       }},
+      {"triple", 0, "",
+       "two-key triple DES: encrypt with key 1, decrypt with key 2, encrypt with key 1",
+       [options](const std::string&) { options->triple = true; }},
+      {"output", 'o', "OUT",
+       "write to OUT, replaced only when the command succeeds (default: standard output)",
+       [options](const std::string& value) { options->out = value; }},
+  };
+  command.finish = [options](std::vector<std::string> operands) -> Runner {
+    if (operands.size() > 1) {
+      throw UsageError("des", "extra operand " + QuoteAlways(operands[1]), "des");
     }
-    if (command->count("--key") == 0) throw CLI::RequiredError("--key");
-    const std::size_t digits = options->keyHex.size();
-    if (!IsHex(options->keyHex) || (digits != 16 && digits != 32)) {
-      throw CLI::ValidationError("--key", "16 or 32 hexadecimal digits");
+    if (!operands.empty()) options->in = operands.front();
+    if (!options->encrypt) throw UsageError("des", "give -e to encrypt or -d to decrypt", "des");
+    if (!options->keyHex) throw UsageError("des", "--key is required", "des");
+    const std::size_t digits = options->keyHex->size();
+    if (!IsHex(*options->keyHex) || (digits != 16 && digits != 32)) {
+      throw UsageError("--key", "needs 16 or 32 hexadecimal digits", "des");
+    }
+    if (options->triple && options->keyNumberGiven) {
+      throw UsageError("des", "--triple and --key-number exclude each other", "des");
     }
     if ((options->triple || options->keyNumber == 2) && digits != 32) {
-      throw CLI::ValidationError("--key",
-                                 std::string(options->triple ? "--triple" : "--key-number 2") +
-                                     " needs keys 1 and 2: 32 hexadecimal digits");
+      throw UsageError("--key",
+                       std::string(options->triple ? "--triple" : "--key-number 2") +
+                           " needs keys 1 and 2: 32 hexadecimal digits",
+                       "des");
     }
-    selected = [options] { return RunDes(*options); };
-  });
+    return [options] { return RunDes(*options); };
+  };
+  return command;
 }
 
 }  // namespace ansicrypt::cli

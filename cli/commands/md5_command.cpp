@@ -10,12 +10,12 @@
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
-#include "cli/arguments.h"
+#include "cli/command_line/values.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/file_digests.h"
-#include "cli/md5sum/md5_list.h"
 #include "cli/io/output_file.h"
 #include "cli/io/report.h"
+#include "cli/md5sum/md5_list.h"
 #include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
@@ -234,43 +234,59 @@ int CheckLists(const Md5Options& options) {
 
 }  // namespace
 
-void AddMd5Command(CLI::App& app, Runner& selected) {
+Command Md5Command() {
   auto options = std::make_shared<Md5Options>();
-  CLI::App* command = app.add_subcommand(
-      "md5", "MD5 digests of files in md5sum's layout, with uppercase digits; -c checks a list");
-  command->group("Streams of bytes");
-  Verbatim(command->add_option(
-      "files", options->files,
-      "Files to digest, or lists to check with -c (none or -: standard input)"));
-  command->add_option("-j,--jobs", options->jobs, "Digest this many files at a time")
-      ->check(CLI::Range(1, 256));
-  command->add_flag("-c,--check", options->check, "Read digests from the lists and check them");
-  command->add_flag("--tag", options->tag, "Write BSD-style lines: MD5 (NAME) = DIGEST");
-  command->add_flag("-z,--zero", options->zero,
-                    "End each output line with NUL instead of a line feed; no name escaping");
   // --quiet, --status and --warn undo each other: the last one given counts, as in md5sum.
-  auto* quiet =
-      command->add_flag("--quiet", options->quiet, "With -c: do not print OK for each good file");
-  auto* status = command->add_flag("--status", options->status,
-                                   "With -c: print nothing; the exit status tells");
-  command->add_flag("--strict", options->strict, "With -c: fail on improperly formatted lines");
-  auto* warn = command->add_flag("-w,--warn", options->warn,
-                                 "With -c: warn about improperly formatted lines");
-  command->add_flag("--ignore-missing", options->ignoreMissing,
-                    "With -c: say nothing of listed files that do not exist");
-  command->callback([options, command, quiet, status, warn, &selected] {
-    for (const CLI::Option* given : command->parse_order()) {
-      if (given == quiet || given == status || given == warn) {
-        options->quiet = given == quiet;
-        options->status = given == status;
-        options->warn = given == warn;
-      }
-    }
+  const auto verbosity = [options](bool quiet, bool status, bool warn) {
+    return [options, quiet, status, warn](const std::string&) {
+      options->quiet = quiet;
+      options->status = status;
+      options->warn = warn;
+    };
+  };
+  Command command;
+  command.name = "md5";
+  command.group = kStreamsGroup;
+  command.synopsis = "[OPTION]... [FILE]...";
+  command.summary =
+      "MD5 digests of files in md5sum's layout, with uppercase digits; -c checks md5sum lists.";
+  command.details =
+      "With no FILE, or when FILE is -, read standard input from where it stands. Files are "
+      "digested sixteen at a time in the processor's vector lanes, on -j threads; the output is "
+      "in argument order, as md5sum writes it.";
+  command.options = {
+      {"check", 'c', "", "read digests from the FILEs and check them",
+       [options](const std::string&) { options->check = true; }},
+      {"jobs", 'j', "N", "digest on N threads (1 to 256)",
+       [options](const std::string& value) {
+         options->jobs =
+             static_cast<unsigned>(ReadNumber(value, 1, 256, "--jobs", "a number of threads"));
+       }},
+      {"tag", 0, "", "write BSD-style lines: MD5 (NAME) = DIGEST",
+       [options](const std::string&) { options->tag = true; }},
+      {"zero", 'z', "", "end each output line with NUL instead of a line feed; no name escaping",
+       [options](const std::string&) { options->zero = true; }},
+      {"ignore-missing", 0, "", "with -c: say nothing of listed files that do not exist",
+       [options](const std::string&) { options->ignoreMissing = true; }},
+      {"quiet", 0, "", "with -c: do not print OK for each good file",
+       verbosity(true, false, false)},
+      {"status", 0, "", "with -c: print nothing; the exit status tells",
+       verbosity(false, true, false)},
+      {"strict", 0, "", "with -c: fail on improperly formatted lines",
+       [options](const std::string&) { options->strict = true; }},
+      {"warn", 'w', "", "with -c: warn about improperly formatted lines",
+       verbosity(false, false, true)},
+  };
+  command.finish = [options](std::vector<std::string> operands) -> Runner {
+    options->files = std::move(operands);
     if (options->check) {
-      if (options->tag)
-        throw CLI::ValidationError("the --tag option is meaningless when verifying checksums");
-      if (options->zero)
-        throw CLI::ValidationError("the --zero option is not supported when verifying checksums");
+      if (options->tag) {
+        throw UsageError("md5", "the --tag option is meaningless when verifying checksums", "md5");
+      }
+      if (options->zero) {
+        throw UsageError("md5", "the --zero option is not supported when verifying checksums",
+                         "md5");
+      }
     } else {
       for (const auto& [set, name] : {std::pair{options->quiet, "--quiet"},
                                       {options->status, "--status"},
@@ -278,13 +294,16 @@ void AddMd5Command(CLI::App& app, Runner& selected) {
                                       {options->warn, "--warn"},
                                       {options->ignoreMissing, "--ignore-missing"}}) {
         if (set) {
-          throw CLI::ValidationError(std::string("the ") + name +
-                                     " option is meaningful only when verifying checksums");
+          throw UsageError(
+              "md5",
+              std::string("the ") + name + " option is meaningful only when verifying checksums",
+              "md5");
         }
       }
     }
-    selected = [options] { return options->check ? CheckLists(*options) : DigestFiles(*options); };
-  });
+    return [options] { return options->check ? CheckLists(*options) : DigestFiles(*options); };
+  };
+  return command;
 }
 
 }  // namespace ansicrypt::cli

@@ -153,11 +153,17 @@ BatchResult Convert(const std::string& command, const RecordOptions& options,
     const std::string subject = command + ": ";
     const std::size_t mark = result.out.size();
     warning.clear();
+    std::optional<std::string> failure;
     try {
       operation(std::string_view(batch.data).substr(offset, length), result.out, warning);
     } catch (const Error& e) {
+      failure = FailureLine(subject + Where(options, batch.first + k), e.code());
+    } catch (const BadRecord& e) {
+      failure = FailureLine(subject + Where(options, batch.first + k), e.what());
+    }
+    if (failure) {
       result.out.resize(mark);
-      result.messages.push_back(FailureLine(subject + Where(options, batch.first + k), e.code()));
+      result.messages.push_back(std::move(*failure));
       result.failed = true;
       if (!options.keepGoing) {
         result.stopped = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,15 @@ struct RecordOptions {
   bool keepGoing = false;  // a bad record gives an empty line, and the command goes on
 };
 
-// Converts one record (UTF-8) and appends its result (UTF-8, without a line end) to `out`; may set
-// `warning` to a text reported on standard error. Raises ansicrypt::Error for a bad record.
+// A record the command cannot convert, with what to say about it ("not valid UTF-8"): reported as
+// "ansicrypt: COMMAND: line N: MESSAGE".
+class BadRecord : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Converts one record and appends its result (without a line end) to `out`; may set `warning` to
+// a text reported on standard error. Raises BadRecord or ansicrypt::Error for a bad record.
 using RecordOperation =
     std::function<void(std::string_view record, std::string& out, std::string& warning)>;
 

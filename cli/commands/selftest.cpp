@@ -14,6 +14,7 @@
 #include "ansicrypt/text/des_text.h"
 #include "cli/commands/commands.h"
 #include "cli/io/output_file.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -218,10 +219,20 @@ int RunSelftest() {
 
 }  // namespace
 
-void AddSelftestCommand(CLI::App& app, Runner& selected) {
-  app.add_subcommand("selftest", "Check every service against built-in known answers")
-      ->group("Other")
-      ->callback([&selected] { selected = RunSelftest; });
+Command SelftestCommand() {
+  Command command;
+  command.name = "selftest";
+  command.group = "Other";
+  command.synopsis = "";
+  command.summary = "Check every service against built-in known answers.";
+  command.honoursCodePage = true;
+  command.finish = [](std::vector<std::string> operands) -> Runner {
+    if (!operands.empty()) {
+      throw UsageError("selftest", "extra operand " + QuoteAlways(operands.front()), "selftest");
+    }
+    return RunSelftest;
+  };
+  return command;
 }
 
 }  // namespace ansicrypt::cli

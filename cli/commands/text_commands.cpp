@@ -1,14 +1,20 @@
 // The text commands, one per text operation of the library: encrypt, decrypt, encode, decode and
-// digest. Records are UTF-8; the library converts them through the ANSI code page.
+// digest. Records are UTF-8, or with --ansi the code page's own bytes; the library converts texts
+// through the ANSI code page.
 #include <memory>
+#include <optional>
 
+#include "ansicrypt/base64/base64.h"
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
+#include "ansicrypt/platform/code_page.h"
 #include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"
-#include "cli/arguments.h"
+#include "cli/command_line/values.h"
+#include "cli/commands/base64_failure.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/records.h"
+#include "cli/io/report.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -18,32 +24,73 @@ constexpr std::size_t kDecryptableDigits = 32767;
 
 struct TextOptions {
   RecordOptions records;
-  std::string key;
+  std::optional<std::string> key;
   bool registers = false;
+  bool ansi = false;  // records, the key and decoded results are bytes of the code page
+};
+
+// How records and results are read and written: UTF-8, or the code page's bytes.
+class Encoding {
+ public:
+  explicit Encoding(bool ansi) : ansi_(ansi) {}
+
+  // The text of a record (or of the key). Raises BadRecord for bytes that are no UTF-8, or, with
+  // --ansi, no text of the code page: bytes that would not come back from the text, such as an
+  // undefined byte or a lead byte without its trail byte.
+  Text Read(std::string_view bytes) const {
+    if (!ansi_) {
+      if (!IsUtf8(bytes)) throw BadRecord("not valid UTF-8");
+      return Utf8ToText(bytes);
+    }
+    const ByteArray ansi(bytes.begin(), bytes.end());
+    Text text = platform::AnsiToText(ansi);
+    if (platform::TextToAnsi(text) != ansi) {
+      throw BadRecord("not a text of code page " + std::to_string(platform::AnsiCodePage()));
+    }
+    return text;
+  }
+
+  // The bytes of a result as they are written.
+  std::string Write(const Text& text) const {
+    if (!ansi_) return TextToUtf8(text);
+    const ByteArray bytes = platform::TextToAnsi(text);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+ private:
+  bool ansi_;
 };
 
 void AddWarning(std::string& warning, const std::string& more) {
   warning += warning.empty() ? more : "; " + more;
 }
 
-// Appends `text` as UTF-8; warns when it holds the character that ends records, which would split
-// the result across two lines of output.
-void AppendResult(const Text& text, char end, std::string& out, std::string& warning) {
-  const std::size_t at = out.size();
-  out += TextToUtf8(text);
-  if (out.find(end, at) != std::string::npos) {
+// Appends a result; warns when it holds the character that ends records, which would split the
+// result across two lines of output.
+void AppendResult(const std::string& result, char end, std::string& out, std::string& warning) {
+  out += result;
+  if (result.find(end) != std::string::npos) {
     AddWarning(warning, end == '\n' ? "the result holds a line feed; -z keeps records apart"
                                     : "the result holds a NUL character");
   }
 }
 
-// Each command's operation on one record, made once the options are known.
+// Each command's operation on one record, made once the options are known and the code page set.
 using MakeOperation = RecordOperation (*)(const TextOptions&);
 
+// The key, read as a record is; a bad one stops the command before any record.
+Text KeyText(const TextOptions& options) {
+  try {
+    return Encoding(options.ansi).Read(*options.key);
+  } catch (const BadRecord& e) {
+    throw Failure("--key", e.what());
+  }
+}
+
 RecordOperation Encrypt(const TextOptions& options) {
-  return [key = Utf8ToText(options.key)](std::string_view record, std::string& out,
-                                         std::string& warning) {
-    const Text hex = EncryptDes_StrToHex(Utf8ToText(record), key);
+  return [key = KeyText(options), encoding = Encoding(options.ansi)](
+             std::string_view record, std::string& out, std::string& warning) {
+    const Text hex = EncryptDes_StrToHex(encoding.Read(record), key);
     out += TextToUtf8(hex);
     if (hex.size() >= kDecryptableDigits) {
       AddWarning(warning, std::to_string(hex.size()) +
@@ -53,10 +100,11 @@ RecordOperation Encrypt(const TextOptions& options) {
 }
 
 RecordOperation Decrypt(const TextOptions& options) {
-  return [key = Utf8ToText(options.key), end = options.records.nulEnded ? '\0' : '\n'](
-             std::string_view record, std::string& out, std::string& warning) {
-    const Text hex = Utf8ToText(record);
-    AppendResult(DecryptDes_HexToStr(hex, key), end, out, warning);
+  return [key = KeyText(options), encoding = Encoding(options.ansi),
+          end = options.records.nulEnded ? '\0' : '\n'](std::string_view record, std::string& out,
+                                                        std::string& warning) {
+    const Text hex = encoding.Read(record);
+    AppendResult(encoding.Write(DecryptDes_HexToStr(hex, key)), end, out, warning);
     if (hex.size() % 16 != 0) {
       AddWarning(warning, std::to_string(hex.size()) +
                               " digits, not a multiple of 16: encrypt did not make this");
@@ -64,23 +112,39 @@ RecordOperation Decrypt(const TextOptions& options) {
   };
 }
 
-RecordOperation Encode(const TextOptions&) {
-  return [](std::string_view record, std::string& out, std::string&) {
-    out += TextToUtf8(EncodeBase64_StrToStr(Utf8ToText(record)));
-  };
+RecordOperation Encode(const TextOptions& options) {
+  return
+      [encoding = Encoding(options.ansi)](std::string_view record, std::string& out, std::string&) {
+        out += TextToUtf8(EncodeBase64_StrToStr(encoding.Read(record)));
+      };
 }
 
+// A Base64 text that does not decode is reported with what is wrong and where, counted in the
+// text's ANSI bytes, which is what the decoder reads.
 RecordOperation Decode(const TextOptions& options) {
-  return [end = options.records.nulEnded ? '\0' : '\n'](std::string_view record, std::string& out,
-                                                        std::string& warning) {
-    AppendResult(DecodeBase64_StrToStr(Utf8ToText(record)), end, out, warning);
+  return [encoding = Encoding(options.ansi), end = options.records.nulEnded ? '\0' : '\n'](
+             std::string_view record, std::string& out, std::string& warning) {
+    const Text text = encoding.Read(record);
+    Text decoded;
+    try {
+      decoded = DecodeBase64_StrToStr(text);
+    } catch (const Error& e) {
+      const ByteArray bytes = platform::TextToAnsi(text);
+      const auto failure = Base64::FindDecodeFailure(bytes);
+      if (!failure) throw;
+      const std::uint8_t character = failure->offset < bytes.size() ? bytes[failure->offset] : 0;
+      throw BadRecord(
+          DescribeBase64Failure(failure->error, character, failure->offset, bytes.size()));
+    }
+    AppendResult(encoding.Write(decoded), end, out, warning);
   };
 }
 
 RecordOperation Digest(const TextOptions& options) {
-  return [registers = options.registers](std::string_view record, std::string& out, std::string&) {
+  return [registers = options.registers, encoding = Encoding(options.ansi)](
+             std::string_view record, std::string& out, std::string&) {
     clsMD5 md5;
-    out += TextToUtf8(md5.Md5_String_Calc(Utf8ToText(record)));
+    out += TextToUtf8(md5.Md5_String_Calc(encoding.Read(record)));
     if (registers) {
       out += TextToUtf8(u" " + md5.RegisterA() + u" " + md5.RegisterB() + u" " + md5.RegisterC() +
                         u" " + md5.RegisterD());
@@ -90,53 +154,81 @@ RecordOperation Digest(const TextOptions& options) {
 
 struct TextCommand {
   const char* name;
-  const char* description;
+  const char* synopsis;
+  const char* summary;
   MakeOperation make;
   bool keyed;
 };
 
 constexpr TextCommand kCommands[] = {
-    {"encrypt", "DES of each text's ANSI bytes under a text key, as uppercase hexadecimal", Encrypt,
-     true},
-    {"decrypt", "Hexadecimal text made by encrypt back to text, under the same key", Decrypt, true},
-    {"encode", "Base64 of each text's ANSI bytes", Encode, false},
-    {"decode", "Base64 back to text, read through the ANSI code page", Decode, false},
-    {"digest", "MD5 of each text's ANSI bytes, as 32 uppercase hexadecimal digits", Digest, false},
+    {"encrypt", "--key=KEY [OPTION]... [TEXT]...",
+     "DES of each text's ANSI bytes under a text key, as uppercase hexadecimal.", Encrypt, true},
+    {"decrypt", "--key=KEY [OPTION]... [HEX]...",
+     "Hexadecimal text made by encrypt back to text, under the same key.", Decrypt, true},
+    {"encode", "[OPTION]... [TEXT]...", "Base64 of each text's ANSI bytes.", Encode, false},
+    {"decode", "[OPTION]... [BASE64]...", "Base64 back to text, read through the ANSI code page.",
+     Decode, false},
+    {"digest", "[OPTION]... [TEXT]...",
+     "MD5 of each text's ANSI bytes, as 32 uppercase hexadecimal digits.", Digest, false},
 };
 
-void AddTextCommand(CLI::App& app, Runner& selected, const TextCommand& kind) {
+Command MakeTextCommand(const TextCommand& kind) {
   auto options = std::make_shared<TextOptions>();
-  CLI::App* command = app.add_subcommand(kind.name, kind.description);
-  command->group("Texts, one record per argument or input line, through the ANSI code page");
-  Verbatim(command->add_option("records", options->records.operands,
-                               "Records to convert (default: one per line of standard input)"));
-  command->add_flag("-z,--zero", options->records.nulEnded,
-                    "Records on standard input, and results, end with NUL instead of a line feed");
-  command->add_option("-j,--jobs", options->records.jobs, "Convert on this many threads")
-      ->check(CLI::Range(1, 256));
-  command->add_flag("--keep-going", options->records.keepGoing,
-                    "After a bad record write an empty line, report it and go on (exit status 1)");
+  Command command;
+  command.name = kind.name;
+  command.group = kTextsGroup;
+  command.synopsis = kind.synopsis;
+  command.summary = kind.summary;
+  command.honoursCodePage = true;
+  command.details =
+      "Each operand is a record; with none, each line of standard input is one (a carriage "
+      "return before the line feed is dropped). Each record gives one line of output, in input "
+      "order. Records are UTF-8, or with --ansi bytes of the code page; a record that is neither "
+      "is a bad record. A bad record stops the command (exit status 1) unless --keep-going.";
   if (kind.keyed) {
-    // Checked below rather than by CLI11, so that a mistyped option is named first.
-    Verbatim(command->add_option("--key", options->key,
-                                 "The key text; its first 8 ANSI bytes take effect"));
+    command.options.push_back({"key", 'k', "KEY",
+                               "the key text; its first 8 ANSI bytes take effect",
+                               [options](const std::string& value) { options->key = value; }});
   }
+  command.options.push_back(
+      {"ansi", 0, "",
+       std::string("records and the key are bytes of the code page, not UTF-8") +
+           (kind.make == Decrypt || kind.make == Decode ? ", and so are the results" : ""),
+       [options](const std::string&) { options->ansi = true; }});
   if (kind.make == Digest) {
-    command->add_flag("--registers", options->registers,
-                      "Also write the four state words as signed decimal numbers");
+    command.options.push_back({"registers", 0, "",
+                               "also write the four state words as signed decimal numbers",
+                               [options](const std::string&) { options->registers = true; }});
   }
-  command->callback([options, command, kind, &selected] {
-    if (kind.keyed && command->count("--key") == 0) throw CLI::RequiredError("--key");
-    selected = [options, kind] {
-      return RunRecords(kind.name, options->records, kind.make(*options));
-    };
-  });
+  command.options.push_back(
+      {"zero", 'z', "",
+       "records on standard input, and results, end with NUL instead of a line feed",
+       [options](const std::string&) { options->records.nulEnded = true; }});
+  command.options.push_back({"jobs", 'j', "N", "convert on N threads (1 to 256); the order is kept",
+                             [options](const std::string& value) {
+                               options->records.jobs = static_cast<unsigned>(
+                                   ReadNumber(value, 1, 256, "--jobs", "a number of threads"));
+                             }});
+  command.options.push_back(
+      {"keep-going", 0, "",
+       "after a bad record write an empty line, report it and go on (exit status 1)",
+       [options](const std::string&) { options->records.keepGoing = true; }});
+  command.finish = [options, kind](std::vector<std::string> operands) -> Runner {
+    if (kind.keyed && !options->key) {
+      throw UsageError(kind.name, "--key is required", kind.name);
+    }
+    options->records.operands = std::move(operands);
+    return [options, kind] { return RunRecords(kind.name, options->records, kind.make(*options)); };
+  };
+  return command;
 }
 
 }  // namespace
 
-void AddTextCommands(CLI::App& app, Runner& selected) {
-  for (const TextCommand& kind : kCommands) AddTextCommand(app, selected, kind);
+std::vector<Command> TextCommands() {
+  std::vector<Command> commands;
+  for (const TextCommand& kind : kCommands) commands.push_back(MakeTextCommand(kind));
+  return commands;
 }
 
 }  // namespace ansicrypt::cli

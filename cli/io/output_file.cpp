@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "cli/io/report.h"
-#include "cli/md5sum/shell_quote.h"
 #include "cli/io/signals.h"
+#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {

@@ -1,10 +1,15 @@
-// coreutils' "shell-escape" quoting of names in messages, in the C locale, as gnulib's quotearg
-// does it for quotef() (':' quoted too), transcribed step by step so that every message matches
-// md5sum's byte for byte, the way it also handles a single quote (first a scan for the shortest
-// form, then the writing) and the end of a $'...' part left open by that scan.
+// coreutils' "shell-escape" quoting of names in messages, as gnulib's quotearg does it for quotef()
+// (':' quoted too) in the locale's character set, transcribed step by step so that every message
+// matches md5sum's byte for byte in the C and UTF-8 locales, the way it also handles a single quote
+// (first a scan for the shortest form, then the writing) and the end of a $'...' part left open by
+// that scan.
 #include "cli/md5sum/shell_quote.h"
 
 #include <cstddef>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <utility>
 
 namespace ansicrypt::cli {
 namespace {
@@ -211,13 +216,30 @@ class Quoter {
             compat = true;
             break;
           }
-          compat = Printable(c);
-          if (backslashEscapes && !compat) {
-            if (!startEscape()) return ForceOuter(buffersize, style, backslashEscapes);
-            store(static_cast<char>('0' + (c >> 6)));
-            store(static_cast<char>('0' + ((c >> 3) & 7)));
-            c = static_cast<unsigned char>('0' + (c & 7));
-            storeDirectly = true;
+          {
+            // A character of the locale, which may take several bytes: kept when printable,
+            // else each of its bytes in octal.
+            const auto [bytes, printable] = NextCharacter(i);
+            compat = printable;
+            if (bytes > 1 || (backslashEscapes && !printable)) {
+              const std::size_t end = i + bytes;
+              while (true) {
+                if (backslashEscapes && !printable) {
+                  if (!startEscape()) return ForceOuter(buffersize, style, backslashEscapes);
+                  store(static_cast<char>('0' + (c >> 6)));
+                  store(static_cast<char>('0' + ((c >> 3) & 7)));
+                  c = static_cast<unsigned char>('0' + (c & 7));
+                } else if (isRightQuote) {
+                  store('\\');
+                  isRightQuote = false;
+                }
+                if (end <= i + 1) break;
+                endEscape();
+                store(static_cast<char>(c));
+                c = static_cast<unsigned char>(arg_[++i]);
+              }
+              storeDirectly = true;
+            }
           }
           break;
       }
@@ -249,6 +271,36 @@ class Quoter {
     return len;
   }
 
+  // The length in bytes of the character at arg_[i] and whether it is printable: in a multi-byte
+  // locale (UTF-8) as the C library reads it, where an ill-formed byte counts alone (0 bytes, as
+  // gnulib counts it) and a sequence cut short by the end takes the rest of the name; else one
+  // byte, printable when it is printable ASCII.
+  std::pair<std::size_t, bool> NextCharacter(std::size_t i) const {
+    if (MB_CUR_MAX == 1) return {1, Printable(static_cast<unsigned char>(arg_[i]))};
+    std::mbstate_t state{};
+    std::size_t m = 0;
+    bool printable = true;
+    while (true) {
+      wchar_t w = 0;
+      const std::size_t bytes =
+          std::mbrtowc(&w, arg_.data() + i + m, arg_.size() - (i + m), &state);
+      if (bytes == 0) break;
+      if (bytes == static_cast<std::size_t>(-1)) {
+        printable = false;
+        break;
+      }
+      if (bytes == static_cast<std::size_t>(-2)) {
+        printable = false;
+        while (i + m < arg_.size() && arg_[i + m] != '\0') ++m;
+        break;
+      }
+      if (std::iswprint(static_cast<std::wint_t>(w)) == 0) printable = false;
+      m += bytes;
+      if (std::mbsinit(&state) != 0) break;
+    }
+    return {m, printable};
+  }
+
   // The quotes around the whole name, which the elided form could not do without.
   std::size_t ForceOuter(std::size_t buffersize, Style style, bool backslashEscapes) {
     if (style == Style::kShellAlways && backslashEscapes) style = Style::kShellEscapeAlways;
@@ -259,18 +311,24 @@ class Quoter {
   std::string* buffer_ = nullptr;
 };
 
-}  // namespace
-
-std::string QuoteName(std::string_view name) {
-  Quoter quoter(name);
+std::string Quoted(std::string_view text, Style style, bool colon) {
+  Quoter quoter(text);
   std::string buffer(256, '\0');
-  std::size_t length = quoter.Run(buffer, buffer.size(), Style::kShellEscape, false, true);
+  std::size_t length = quoter.Run(buffer, buffer.size(), style, false, colon);
   if (length >= buffer.size()) {
     buffer.assign(length + 1, '\0');
-    length = quoter.Run(buffer, buffer.size(), Style::kShellEscape, false, true);
+    length = quoter.Run(buffer, buffer.size(), style, false, colon);
   }
   buffer.resize(length);
   return buffer;
+}
+
+}  // namespace
+
+std::string QuoteName(std::string_view name) { return Quoted(name, Style::kShellEscape, true); }
+
+std::string QuoteAlways(std::string_view text) {
+  return Quoted(text, Style::kShellEscapeAlways, false);
 }
 
 }  // namespace ansicrypt::cli

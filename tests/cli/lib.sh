@@ -4,6 +4,7 @@
 set -euo pipefail
 export LC_ALL=C  # messages and quoting as in the C locale, ours and the peers'
 bin=$1
+here=$(cd "$(dirname "$0")" && pwd)  # the test scripts' folder
 case_name=$2
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT

@@ -54,6 +54,49 @@ ansicrypt: decrypt: line 3: type mismatch (error 13)" "reported in order"
   expect_status 0 "a result decrypt refuses" "$bin" encrypt --key k "$long"
   grep -q "32768 hexadecimal digits: decrypt takes fewer than 32767" err || fail "warned: $(cat err)"
   ;;
+records_are_utf8_or_the_code_page)
+  # A record that is no UTF-8 is a bad record, never a text of "?"; so is a key.
+  expect_error 1 "ansicrypt: digest: line 1: not valid UTF-8" "an invalid line" \
+    sh -c "printf 'caf\351\n' | '$bin' digest"
+  expect_error 1 "ansicrypt: digest: argument 2: not valid UTF-8" "an invalid argument" \
+    "$bin" digest ok "$(printf 'a\377')"
+  expect_error 1 "ansicrypt: encrypt: line 2: not valid UTF-8" "a surrogate written in UTF-8" \
+    sh -c "printf 'ok\n\355\240\200\n' | '$bin' encrypt --key k"
+  expect_status 1 "--keep-going past it" sh -c "printf 'a\n\351\nb\n' | '$bin' digest --keep-going"
+  expect_eq "$(cat out)" "$("$bin" digest a)
+
+$("$bin" digest b)" "an empty line in its place"
+  expect_error 1 "ansicrypt: --key: not valid UTF-8" "an invalid key" \
+    "$bin" encrypt --key "$(printf 'cl\351')" x
+  # --ansi: records and the key are the code page's bytes, and decrypt and decode write them.
+  printf 'caf\351\nna\357ve\n' > legacy.txt
+  expect_eq "$("$bin" --codepage 1252 digest --ansi < legacy.txt)" \
+    "$(printf 'caf\351' | md5sum | cut -d' ' -f1 | upper_digests)
+$(printf 'na\357ve' | md5sum | cut -d' ' -f1 | upper_digests)" "each line's bytes digested"
+  expect_eq "$("$bin" digest --ansi < legacy.txt)" "$("$bin" digest café naïve)" \
+    "the same as the UTF-8 texts"
+  "$bin" encrypt --ansi --key "$(printf 'cl\351')" < legacy.txt > legacy.hex
+  expect_eq "$(cat legacy.hex)" "$("$bin" encrypt --key clé café naïve)" "the key too"
+  "$bin" decrypt --ansi --key "$(printf 'cl\351')" < legacy.hex > back.txt
+  expect_same_file back.txt legacy.txt "decrypt --ansi writes the code page's bytes"
+  expect_eq "$(echo Y2Fm6Q== | "$bin" decode --ansi | od -An -c | tr -s ' ')" " c a f 351 \n" \
+    "decode --ansi writes the code page's bytes"
+  expect_eq "$(printf '\326\320\316\304\n' | "$bin" --codepage 936 encode --ansi)" "1tDOxA==" \
+    "double-byte characters in 936"
+  # Bytes that no text of the code page gives: a lead byte without its trail byte, a pair the code
+  # page leaves undefined, ill-formed UTF-8 in 65001.
+  expect_error 1 "ansicrypt: digest: line 1: not a text of code page 932" "a lone lead byte" \
+    sh -c "printf 'a\201\n' | '$bin' --codepage 932 digest --ansi"
+  expect_error 1 "ansicrypt: encode: line 1: not a text of code page 932" "an undefined pair" \
+    sh -c "printf '\201\040\n' | '$bin' --codepage 932 encode --ansi"
+  expect_error 1 "ansicrypt: encode: line 1: not a text of code page 65001" "65001" \
+    sh -c "printf '\351\n' | '$bin' --codepage 65001 encode --ansi"
+  # Base64 that does not decode: what is wrong and where in the record.
+  expect_error 1 "ansicrypt: decode: line 2: invalid character '!' at offset 2 (error 6)" \
+    "a foreign character" sh -c "printf 'TWFu\nTW!u\n' | '$bin' decode"
+  expect_error 1 "ansicrypt: decode: argument 1: length 3 is not a multiple of 4 (error 5)" \
+    "a bad length" "$bin" decode TWF
+  ;;
 jobs_keep_the_order)
   seq 1 20000 > numbers
   "$bin" encrypt --key k < numbers > one

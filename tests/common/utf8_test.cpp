@@ -19,7 +19,10 @@ class Utf8Decoding : public testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8Decoding, GivesTheText) {
   const ByteArray bytes = FromHex(GetParam().utf8);
-  EXPECT_EQ(Utf8ToText(std::string(bytes.begin(), bytes.end())), GetParam().text);
+  const std::string utf8(bytes.begin(), bytes.end());
+  EXPECT_EQ(Utf8ToText(utf8), GetParam().text);
+  // None of the cases holds U+FFFD itself: a replacement means the input was ill-formed.
+  EXPECT_EQ(IsUtf8(utf8), GetParam().text.find(u'\uFFFD') == std::u16string::npos);
 }
 
 // Each byte of an ill-formed sequence gives one U+FFFD.

@@ -1,0 +1,235 @@
+// The command line through getopt_long, with the tool's own messages instead of getopt's.
+#include "cli/command_line/parser.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <map>
+
+#include "cli/command_line/help.h"
+#include "cli/command_line/values.h"
+#include "cli/io/output_file.h"
+#include "cli/md5sum/shell_quote.h"
+
+namespace ansicrypt::cli {
+namespace {
+
+// --help and --version end the parsing where they stand, as in coreutils.
+struct HelpRequested {};
+struct VersionRequested {};
+
+// getopt_long's value for an option without a short name.
+constexpr int kFirstLongOnly = 256;
+
+// getopt_long's tables for a set of options, and the option behind each value it returns.
+class GetoptTables {
+ public:
+  // `inOrder`: non-options come back in order as value 1 (a command's operands); otherwise the
+  // scan stops at the first one (the command).
+  GetoptTables(const std::vector<const Option*>& options, bool inOrder)
+      : shorts_(inOrder ? "-:" : "+:") {
+    for (std::size_t i = 0; i < options.size(); ++i) {
+      const Option& o = *options[i];
+      const bool takesValue = !o.valueName.empty();
+      const int value =
+          o.shortName != 0 ? static_cast<unsigned char>(o.shortName) : kFirstLongOnly + int(i);
+      if (o.shortName != 0) {
+        shorts_ += o.shortName;
+        if (takesValue) shorts_ += ':';
+      }
+      longs_.push_back(
+          {o.longName.c_str(), takesValue ? required_argument : no_argument, nullptr, value});
+      byValue_[value] = &o;
+    }
+    longs_.push_back({nullptr, 0, nullptr, 0});
+  }
+
+  const char* shorts() const { return shorts_.c_str(); }
+  const struct option* longs() const { return longs_.data(); }
+  const Option* Find(int value) const {
+    const auto it = byValue_.find(value);
+    return it == byValue_.end() ? nullptr : it->second;
+  }
+  std::vector<std::string> LongNamesStartingWith(std::string_view prefix) const {
+    std::vector<std::string> names;
+    for (const auto& [value, o] : byValue_) {
+      if (o->longName.compare(0, prefix.size(), prefix) == 0) names.push_back("--" + o->longName);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string shorts_;
+  std::vector<struct option> longs_;
+  std::map<int, const Option*> byValue_;
+};
+
+// "--name" of "--name=value": what a message names, never the value (it may be a key).
+std::string LongOptionName(std::string_view argument) {
+  return std::string(argument.substr(0, argument.find('=')));
+}
+
+// The UsageError for what getopt_long refused: an unknown, ambiguous or misused option. `args` and
+// `before` are the arguments and getopt's position before the call that returned `code`.
+[[noreturn]] void RaiseRefusal(int code, const std::vector<char*>& args, int before,
+                               const GetoptTables& tables, const std::string& command) {
+  // The argument getopt_long was in: it moves past an argument once it has used all of it.
+  const std::string_view last =
+      args[static_cast<std::size_t>(optind > before ? optind - 1 : optind)];
+  const bool longForm = last.size() > 2 && last.substr(0, 2) == "--";
+  const Option* option = tables.Find(optopt);
+  if (code == ':') {
+    const std::string name =
+        longForm ? "--" + option->longName : std::string{'-', option->shortName};
+    throw UsageError(name, "needs a value", command);
+  }
+  if (option != nullptr) throw UsageError("--" + option->longName, "takes no value", command);
+  if (optopt != 0) {
+    // "-z=1": a flag that cannot take a value is followed by "=".
+    const std::size_t equals = last.find('=');
+    if (optopt == '=' && equals != std::string_view::npos && equals >= 2 &&
+        tables.Find(static_cast<unsigned char>(last[equals - 1])) != nullptr) {
+      throw UsageError(std::string{'-', last[equals - 1]}, "takes no value", command);
+    }
+    throw UsageError(QuoteName(std::string{'-', static_cast<char>(optopt)}), "unrecognized option",
+                     command);
+  }
+  const std::string name = LongOptionName(last);
+  const std::vector<std::string> candidates = tables.LongNamesStartingWith(name.substr(2));
+  if (candidates.size() > 1) {
+    std::string list;
+    for (const std::string& candidate : candidates) list += (list.empty() ? "" : ", ") + candidate;
+    throw UsageError(QuoteName(name), "ambiguous option (" + list + ")", command);
+  }
+  throw UsageError(QuoteName(name), "unrecognized option", command);
+}
+
+// Runs getopt_long over args[1..]: each option to its action, in order, each non-option to
+// `operand` (with `inOrder`). Returns the index of the first argument not scanned.
+int Scan(std::vector<char*>& args, const std::vector<const Option*>& options, bool inOrder,
+         const std::string& command, std::vector<std::string>* operands) {
+  const GetoptTables tables(options, inOrder);
+  const int count = static_cast<int>(args.size()) - 1;  // without the closing null
+  optind = 0;                                           // a full restart, as for a new command line
+  opterr = 0;                                           // the messages are ours
+  while (true) {
+    const int before = optind == 0 ? 1 : optind;
+    const int code = getopt_long(count, args.data(), tables.shorts(), tables.longs(), nullptr);
+    if (code == -1) return optind;
+    if (code == 1) {
+      operands->emplace_back(optarg);
+      continue;
+    }
+    if (code == '?' || code == ':') RaiseRefusal(code, args, before, tables, command);
+    const Option* option = tables.Find(code);
+    if (option == nullptr) {
+      // getopt_long reads the mode characters that open its option string ("-", "+") as options
+      // of their own: "-d-" is no option of ours.
+      throw UsageError(QuoteName(args[static_cast<std::size_t>(before)]), "unrecognized option",
+                       command);
+    }
+    try {
+      option->apply(option->valueName.empty() ? std::string() : std::string(optarg));
+    } catch (UsageError& e) {
+      if (e.command().empty()) e.set_command(command);
+      throw;
+    }
+  }
+}
+
+std::vector<const Option*> Pointers(const std::vector<Option>& options) {
+  std::vector<const Option*> pointers;
+  for (const Option& o : options) pointers.push_back(&o);
+  return pointers;
+}
+
+Runner WriteText(std::string text) {
+  return [text = std::move(text)] {
+    Output out("-");
+    out.Write(text);
+    out.Commit();
+    return 0;
+  };
+}
+
+std::string UsageText(std::string_view what, std::string_view message) {
+  std::string text(what);
+  text += ": ";
+  text += message;
+  return text;
+}
+
+}  // namespace
+
+UsageError::UsageError(std::string_view what, std::string_view message, std::string command)
+    : std::runtime_error(UsageText(what, message)), command_(std::move(command)) {}
+
+std::vector<Option> GlobalOptions(GlobalSettings& settings) {
+  return {
+      {"codepage", 0, "N",
+       "the ANSI code page of the texts: 874, 932, 936, 949, 950, 1250 to 1258, or 65001 "
+       "(UTF-8); 1252 by default",
+       [&settings](const std::string& value) {
+         settings.codePage = ReadCodePage(value, "--codepage");
+       }},
+      {"best-fit", 0, "",
+       "write a character the code page lacks as Windows' best fit does (\u0100 -> A) instead "
+       "of ?",
+       [&settings](const std::string&) { settings.bestFit = true; }},
+      {"help", 0, "", "display this help and exit",
+       [](const std::string&) { throw HelpRequested(); }},
+      {"version", 0, "", "output version information and exit",
+       [](const std::string&) { throw VersionRequested(); }},
+  };
+}
+
+ParsedCommandLine ParseCommandLine(int argc, char** argv, const std::vector<Command>& commands,
+                                   const std::string& version) {
+  ParsedCommandLine parsed;
+  const std::vector<Option> globals = GlobalOptions(parsed.settings);
+  std::vector<char*> args(argv, argv + argc);
+  args.push_back(nullptr);
+
+  int at = 0;
+  try {
+    at = Scan(args, Pointers(globals), false, "", nullptr);
+  } catch (const HelpRequested&) {
+    parsed.run = WriteText(ToolHelp(commands, globals));
+    return parsed;
+  } catch (const VersionRequested&) {
+    parsed.run = WriteText("ansicrypt " + version + "\n");
+    return parsed;
+  }
+  if (at >= argc) {
+    std::string names;
+    for (const Command& c : commands) names += (names.empty() ? "" : ", ") + c.name;
+    throw UsageError("missing command", "give one of " + names);
+  }
+  const std::string name = argv[at];
+  const auto command = std::find_if(commands.begin(), commands.end(),
+                                    [&](const Command& c) { return c.name == name; });
+  if (command == commands.end()) throw UsageError(QuoteName(name), "unknown command");
+  parsed.command = command->name;
+
+  // The command's options, then the global ones it honours; --version only before the command.
+  std::vector<const Option*> options = Pointers(command->options);
+  for (const Option& g : globals) {
+    const bool codePage = g.longName == "codepage" || g.longName == "best-fit";
+    if (g.longName == "help" || (codePage && command->honoursCodePage)) options.push_back(&g);
+  }
+  std::vector<char*> rest(args.begin() + at, args.end());
+  std::vector<std::string> operands;
+  try {
+    const int end = Scan(rest, options, true, command->name, &operands);
+    for (std::size_t i = static_cast<std::size_t>(end); i + 1 < rest.size(); ++i)
+      operands.emplace_back(rest[i]);
+  } catch (const HelpRequested&) {
+    parsed.run = WriteText(CommandHelp(*command, globals));
+    return parsed;
+  }
+  parsed.run = command->finish(std::move(operands));
+  return parsed;
+}
+
+}  // namespace ansicrypt::cli
