@@ -150,7 +150,7 @@ std::vector<Text> clsMD5::Md5_Files_Calc(std::span<const std::filesystem::path> 
   std::size_t taken = 0;
   try {
     detail::DigestFilesInLanes(
-        [&]() -> std::optional<detail::Md5FileJob> {
+        [&](bool) -> std::optional<detail::Md5FileJob> {
           if (taken == InFiles.size()) return std::nullopt;
           const std::size_t index = taken++;
           return detail::Md5FileJob{index, InFiles[index]};

@@ -44,6 +44,9 @@ class InputFile {
   // Reads until `size` bytes are in or the file ends; returns how many were read.
   std::size_t ReadFull(std::uint8_t* buffer, std::size_t size);
 
+  // The descriptor read, for a caller that waits for input on it (poll) before it reads.
+  int Descriptor() const noexcept { return fd_; }
+
  private:
   InputFile(int fd, bool owned) : fd_(fd), owned_(owned) {}
   void Open(const char* path);

@@ -7,6 +7,7 @@
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
 #include "cli/io/output_file.h"
+#include "cli/io/standard_descriptors.h"
 
 namespace ansicrypt::cli {
 
@@ -18,6 +19,10 @@ Digest DigestNamed(const std::string& name) {
     WidenPipe(STDIN_FILENO);
     auto input = platform::InputFile::StandardInput();
     hex = md5.Md5_Input_Calc(input, digest.error);
+  } else if (LeadsToClosedStandardDescriptor(name)) {
+    // /dev/stdin with descriptor 0 closed names nothing, as the system would have found.
+    digest.error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return digest;
   } else {
     hex = md5.Md5_File_Calc(std::filesystem::path(name), digest.error);
   }

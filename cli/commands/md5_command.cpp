@@ -13,8 +13,11 @@
 #include "cli/command_line/values.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/file_digests.h"
+#include "cli/io/line_reader.h"
 #include "cli/io/output_file.h"
 #include "cli/io/report.h"
+#include "cli/io/standard_descriptors.h"
+#include "cli/io/stop_pipe.h"
 #include "cli/md5sum/md5_list.h"
 #include "cli/md5sum/shell_quote.h"
 
@@ -45,7 +48,7 @@ void DigestInOrder(const std::vector<std::string>& names, unsigned jobs,
         if (next == names.size()) return std::nullopt;
         return &names[next++];
       },
-      [](const std::string* const& name) { return name; },
+      [] { return true; }, [](const std::string* const& name) { return name; },
       [&](const std::string*& name, Digest& digest) { consume(*name, digest); });
 }
 
@@ -91,45 +94,35 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Reads a whole list. A list that cannot be opened is reported with the system's reason; one
-// that cannot be read (a folder too) as md5sum reports it, "read error".
-std::optional<std::string> ReadList(const std::string& list, const std::string& shown) {
-  std::optional<platform::InputFile> file;
+// Opens a list. One that cannot be opened is reported with the system's reason; a folder is
+// reported, as md5sum reports it, as a list that cannot be read.
+std::optional<platform::InputFile> OpenList(const std::string& list, const std::string& shown) {
   try {
-    if (list == "-") {
-      file.emplace(platform::InputFile::StandardInput());
-    } else {
-      file.emplace(std::filesystem::path(list));
+    if (list == "-") return platform::InputFile::StandardInput();
+    if (LeadsToClosedStandardDescriptor(list)) {
+      throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
     }
+    return platform::InputFile(std::filesystem::path(list));
   } catch (const std::system_error& e) {
-    if (e.code() != std::errc::is_a_directory) {
+    if (e.code() == std::errc::is_a_directory) {
+      ReportMessage(shown + ": read error");
+    } else {
       ReportFailure(QuoteName(list), e.code());
-      return std::nullopt;
     }
-  }
-  std::string text;
-  try {
-    if (!file) throw std::system_error(std::make_error_code(std::errc::is_a_directory));
-    std::uint8_t buffer[1 << 16];
-    while (const std::size_t n = file->Read(buffer, sizeof buffer)) {
-      text.append(reinterpret_cast<const char*>(buffer), n);
-    }
-  } catch (const std::system_error&) {
-    ReportMessage(shown + ": read error");
     return std::nullopt;
   }
-  return text;
 }
 
-// Checks one list as md5sum -c does; true when it passes.
+// Checks one list as md5sum -c does, line by line as the list is read; true when it passes.
 bool CheckList(const std::string& list, const Md5Options& options, ListParser& parser,
                LineWriter& out) {
   const bool isStandardInput = list == "-";
   const std::string shown = QuoteName(isStandardInput ? "standard input" : list);
   out.Flush();
-  const std::optional<std::string> read = ReadList(list, shown);
-  if (!read) return false;
-  const std::string& text = *read;
+  std::optional<platform::InputFile> file = OpenList(list, shown);
+  if (!file) return false;
+  StopPipe stop;
+  LineReader lines(*file, stop.readEnd());
 
   // Lines are handled in their order, misformatted ones too, so that the warnings of -w come
   // among the other messages where md5sum gives them.
@@ -137,21 +130,22 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
     std::size_t number;
     std::optional<ListEntry> entry;  // none: improperly formatted
   };
-  std::size_t at = 0;
   std::size_t lineNumber = 0;
+  bool readError = false;
   const auto nextLine = [&]() -> std::optional<Line> {
-    while (at < text.size()) {
-      std::size_t end = text.find('\n', at);
-      if (end == std::string::npos) end = text.size();
-      std::string_view line(text.data() + at, end - at);
-      at = end + 1;
-      ++lineNumber;
-      if (!line.empty() && line.front() == '#') continue;  // a comment
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      if (line.empty()) continue;
-      std::optional<ListEntry> entry = parser.Parse(line);
-      if (entry && isStandardInput && entry->name == "-") entry.reset();
-      return Line{lineNumber, std::move(entry)};
+    try {
+      while (std::optional<std::string> text = lines.Next()) {
+        std::string_view line = *text;
+        ++lineNumber;
+        if (!line.empty() && line.front() == '#') continue;  // a comment
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        std::optional<ListEntry> entry = parser.Parse(line);
+        if (entry && isStandardInput && entry->name == "-") entry.reset();
+        return Line{lineNumber, std::move(entry)};
+      }
+    } catch (const std::system_error&) {
+      readError = true;
     }
     return std::nullopt;
   };
@@ -161,7 +155,7 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
   std::size_t mismatched = 0;
   bool matched = false;
   FileDigests<Line>::Run(
-      options.jobs, nextLine,
+      options.jobs, nextLine, [&] { return lines.Ready(); },
       [](const Line& line) { return line.entry ? &line.entry->name : nullptr; },
       [&](Line& line, Digest& digest) {
         if (!line.entry) {
@@ -197,8 +191,15 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
           ++mismatched;
           if (!options.status) out.Add(CheckedName(name) + ": FAILED\n");
         }
-      });
+      },
+      [&stop] { stop.Stop(); },
+      // A list that comes slowly is answered as it comes, also through a pipe.
+      lines.MayWait() ? std::function<void()>([&out] { out.Flush(); }) : std::function<void()>());
   out.Flush();
+  if (readError) {
+    ReportMessage(shown + ": read error");
+    return false;
+  }
 
   if (wellFormed == 0) {
     ReportMessage(shown + ": no properly formatted checksum lines found");

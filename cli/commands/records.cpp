@@ -14,6 +14,7 @@
 #include "cli/commands/ordered_jobs.h"
 #include "cli/io/output_file.h"
 #include "cli/io/report.h"
+#include "cli/io/stop_pipe.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -108,31 +109,6 @@ class InputRecords {
   std::size_t scanned_ = 0;  // buffer_ holds no record end from start_ to here
   std::size_t records_ = 0;  // records handed out so far
   bool ended_ = false;
-};
-
-// A pipe whose write end wakes a reader that waits for input: the command has stopped.
-class StopPipe {
- public:
-  StopPipe() {
-    if (::pipe2(fds_, O_CLOEXEC) != 0)
-      throw Failure("pipe", std::error_code(errno, std::generic_category()));
-  }
-  ~StopPipe() {
-    ::close(fds_[0]);
-    ::close(fds_[1]);
-  }
-  StopPipe(const StopPipe&) = delete;
-  StopPipe& operator=(const StopPipe&) = delete;
-  int readEnd() const { return fds_[0]; }
-  void Stop() const {
-    const char byte = 0;
-    if (::write(fds_[1], &byte, 1) < 0) {
-      // the reader is then already gone
-    }
-  }
-
- private:
-  int fds_[2];
 };
 
 std::string Where(const RecordOptions& options, std::size_t index) {

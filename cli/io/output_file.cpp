@@ -1,20 +1,27 @@
-// Output files written beside their target and renamed over it on success.
+// Output files written beside their target and renamed over it on success, and outputs that are
+// written in place.
 #include "cli/io/output_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
+#include <linux/stat.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 
+#include "cli/io/descriptor_paths.h"
+#include "cli/io/file_metadata.h"
 #include "cli/io/report.h"
-#include "cli/io/signals.h"
+#include "cli/io/standard_descriptors.h"
+#include "cli/io/temporary_file.h"
 #include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
+
+constexpr const char* kUseRedirection = "; write to it with > instead";
 
 [[noreturn]] void Fail(const std::string& name, int error) {
   throw Failure(name, std::error_code(error, std::generic_category()));
@@ -39,6 +46,23 @@ mode_t DefaultMode() {
   return 0666 & ~mask;
 }
 
+// A file that is the root of a mount (a bind-mounted file) cannot be renamed over.
+bool IsMountRoot(const std::string& path) {
+  struct statx status {};
+  return ::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS, &status) == 0 &&
+         (status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+         (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+// In a folder with the sticky bit, only the file's owner, the folder's owner and root may replace
+// a file.
+bool ProtectedBySticky(const std::filesystem::path& directory, const struct stat& file) {
+  struct stat folder {};
+  const uid_t us = ::geteuid();
+  return ::stat(directory.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && us != 0 &&
+         file.st_uid != us && folder.st_uid != us;
+}
+
 }  // namespace
 
 std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
@@ -56,16 +80,29 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
 Output::Output(const std::string& path) {
   if (path == "-") {
     name_ = "standard output";
-    fd_ = STDOUT_FILENO;
-    standardOutput_ = true;
-    WidenPipe(fd_);
+    UseDescriptor(STDOUT_FILENO);
     return;
   }
   name_ = QuoteName(path);
   if (path.empty()) Fail(name_, ENOENT);
+  if (const std::optional<int> fd = DescriptorNamedBy(path)) {
+    UseDescriptor(*fd);
+    return;
+  }
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
   if (!exists && errno != ENOENT) Fail(name_, errno);
+  if (exists) {
+    // Another name of the file our standard output or error already writes: written there.
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+      struct stat standard {};
+      if (!IsClosedStandardDescriptor(fd) && ::fstat(fd, &standard) == 0 &&
+          standard.st_dev == status.st_dev && standard.st_ino == status.st_ino) {
+        UseDescriptor(fd);
+        return;
+      }
+    }
+  }
   // What the shell's > would refuse is refused: a file we may not write.
   if (exists && S_ISREG(status.st_mode) &&
       ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
@@ -75,44 +112,56 @@ Output::Output(const std::string& path) {
     // A device, FIFO or terminal: written as it is, never truncated or removed.
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0) Fail(name_, errno);
+    ownsDescriptor_ = true;
     WidenPipe(fd_);
     return;
   }
+  StartReplacement(path, exists ? &status : nullptr);
+}
+
+void Output::UseDescriptor(int fd) {
+  if (IsClosedStandardDescriptor(fd) || ::fcntl(fd, F_GETFD) < 0) Fail(name_, EBADF);
+  fd_ = fd;
+  WidenPipe(fd_);
+}
+
+void Output::RefuseReplacement(const std::string& why) const {
+  throw Failure(name_, "cannot replace it " + why + kUseRedirection);
+}
+
+// The result is written beside the target and takes the old file's owner, group and attributes
+// before anything is written, so that a replacement that cannot keep them is refused at once.
+void Output::StartReplacement(const std::string& path, const struct stat* existing) {
   const std::filesystem::path target = ResolveTarget(path);
   std::filesystem::path directory = target.parent_path();
   if (directory.empty()) directory = ".";
-  std::string pattern = (directory / ".ansicrypt-XXXXXX").string();
-  // No signal may come between creating the temporary file and arming its removal.
-  sigset_t terminating, previous;
-  sigemptyset(&terminating);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&terminating, signal);
-  ::pthread_sigmask(SIG_BLOCK, &terminating, &previous);
-  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  const int created = errno;
-  if (fd_ >= 0) SetCleanupFile(pattern);
-  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (fd_ < 0) {
-    throw Failure(name_, "cannot make a temporary file beside it: " +
-                             std::error_code(created, std::generic_category()).message());
+  if (existing != nullptr) {
+    if (IsMountRoot(target.string())) RefuseReplacement("as it is a mount point");
+    if (ProtectedBySticky(directory, *existing)) {
+      RefuseReplacement("as it belongs to another user in a folder with the sticky bit");
+    }
   }
-  temporary_ = pattern;
+  try {
+    temporary_ = std::make_unique<TemporaryFile>(directory);
+  } catch (const std::system_error& e) {
+    // Where OUT does not exist yet, the shell's > could not make it either.
+    if (existing == nullptr) throw Failure(name_, e.code());
+    RefuseReplacement("as no file can be made beside it (" + e.code().message() + ")");
+  }
+  fd_ = temporary_->fd();
   target_ = target.string();
-  // The replacement gets the old file's permissions and, where we may, its owner, once written
-  // (a write would clear set-user-ID bits set before it).
-  mode_ = exists ? status.st_mode & 07777 : DefaultMode();
-  keepOwner_ = exists && ::geteuid() == 0;
-  owner_ = status.st_uid;
-  group_ = status.st_gid;
+  mode_ = existing != nullptr ? existing->st_mode & 07777 : DefaultMode();
+  if (existing != nullptr) {
+    if (const auto why = TakeOwnerAndGroup(fd_, *existing)) RefuseReplacement("and keep " + *why);
+    if (const auto why = TakeExtendedAttributes(fd_, target_)) {
+      RefuseReplacement("and keep " + *why);
+    }
+  }
 }
 
 Output::~Output() {
-  if (!temporary_.empty()) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-    ClearCleanupFile();
-  } else if (!standardOutput_ && fd_ >= 0) {
-    ::close(fd_);
-  }
+  temporary_.reset();
+  if (ownsDescriptor_ && fd_ >= 0) ::close(fd_);
 }
 
 void Output::Write(const std::uint8_t* data, std::size_t size) {
@@ -129,35 +178,31 @@ void Output::Write(const std::uint8_t* data, std::size_t size) {
 }
 
 void Output::Commit() {
-  if (temporary_.empty()) return;
-  if (keepOwner_ && ::fchown(fd_, owner_, group_) != 0) {
-    // the file then belongs to us; its content is what matters
+  if (!temporary_) return;
+  // The old file as it is now: its attributes again (a write may have dropped a capability), then
+  // its mode, last, because writing clears set-user-ID bits.
+  struct stat status {};
+  if (::stat(target_.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+    mode_ = status.st_mode & 07777;
+    if (const auto why = TakeExtendedAttributes(fd_, target_))
+      RefuseReplacement("and keep " + *why);
   }
-  ::fchmod(fd_, mode_);
-  if (::close(fd_) != 0) {
-    const int error = errno;
+  if (::fchmod(fd_, mode_) != 0) Fail(name_, errno);
+  try {
+    temporary_->Replace(target_);
+  } catch (const std::system_error& e) {
+    temporary_.reset();
     fd_ = -1;
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
-    ClearCleanupFile();
-    Fail(name_, error);
+    if (e.code() == std::errc::device_or_resource_busy) RefuseReplacement("as it is a mount point");
+    throw Failure(name_, e.code());
   }
+  temporary_.reset();
   fd_ = -1;
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
-    ClearCleanupFile();
-    Fail(name_, error);
-  }
-  // A signal from here on may try to remove a name that no longer exists; that is harmless.
-  ClearCleanupFile();
-  temporary_.clear();
 }
 
 void Output::RefuseSameFile(const std::optional<FileIdentity>& input,
                             const std::string& inputName) const {
-  if (!temporary_.empty() || !input) return;
+  if (temporary_ || !input) return;
   if (IdentityOfDescriptor(fd_) == input) throw Failure(inputName, "input file is output file");
 }
 

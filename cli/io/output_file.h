@@ -1,11 +1,12 @@
-// Where a command writes its result: standard output, or a file that is replaced only when the
-// command succeeds. The tool never removes anything it did not create.
+// Where a command writes its result: standard output, a descriptor, or a file that is replaced
+// only when the command succeeds. The tool never removes anything it did not create.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,14 +27,21 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);  // symbolic links followed
 std::optional<FileIdentity> IdentityOfDescriptor(int fd);             // regular files only
 
+class TemporaryFile;
+
 class Output {
  public:
-  // "-": standard output. Otherwise OUT (symbolic links followed): when it is a regular file or
-  // does not exist yet, the result goes to a temporary file beside it, renamed over it by Commit()
-  // with the old file's permissions (hard links to the old file keep the old content, as with
-  // sed -i); anything else (a device, a FIFO, a terminal) is written directly and never removed.
-  // Raises Failure when OUT cannot be written: the empty name, a file we may not write (as the
-  // shell's > would refuse it), a folder where no temporary file can be made.
+  // "-": standard output. An OUT that names a descriptor of the process (/dev/stdout, /dev/fd/N,
+  // /proc/self/fd/N...), or is the same file as standard output or standard error, is written
+  // through that descriptor, in place and at its offset, as the caller's redirection would write
+  // it. Otherwise OUT (symbolic links followed): when it is a regular file or does not exist yet,
+  // the result goes to a temporary file beside it, renamed over it by Commit() with the old file's
+  // mode, owner, group, access control list and extended attributes (hard links to the old file
+  // keep the old content, as with sed -i); anything else (a device, a FIFO, a terminal) is written
+  // directly and never removed.
+  // Raises Failure when OUT cannot be written: the empty name, a closed descriptor, a file we may
+  // not write (as the shell's > would refuse it), and a file that can be written but not replaced
+  // as it is (what would not be kept is named, and > suggested).
   explicit Output(const std::string& path);
   ~Output();  // removes the temporary file unless committed
   Output(const Output&) = delete;
@@ -46,25 +54,26 @@ class Output {
   }
   void Write(const ByteArray& bytes) { Write(bytes.data(), bytes.size()); }
 
-  // Puts the result in place (renames the temporary file). Raises Failure.
+  // Puts the result in place. Raises Failure.
   void Commit();
 
   // Raises Failure ("input file is output file") when the output is written in place (standard
-  // output, or a non-regular OUT) and is the same regular file as the input.
+  // output, a descriptor, a non-regular OUT) and is the same regular file as the input.
   void RefuseSameFile(const std::optional<FileIdentity>& input, const std::string& inputName) const;
 
   const std::string& name() const { return name_; }  // quoted, for messages
 
  private:
+  void UseDescriptor(int fd);
+  void StartReplacement(const std::string& path, const struct stat* existing);
+  [[noreturn]] void RefuseReplacement(const std::string& why) const;
+
   std::string name_;
   int fd_ = -1;
-  bool standardOutput_ = false;
-  std::string target_;      // the file renamed over, when writing through a temporary file
-  std::string temporary_;   // the temporary file, until committed
-  mode_t mode_ = 0;         // the permissions the result gets
-  bool keepOwner_ = false;  // give the result the old file's owner (we are root)
-  uid_t owner_ = 0;
-  gid_t group_ = 0;
+  bool ownsDescriptor_ = false;
+  std::unique_ptr<TemporaryFile> temporary_;  // while the result is written beside its target
+  std::string target_;                        // the file it replaces
+  mode_t mode_ = 0;  // the mode of a new file, or of the old one when OUT was opened
 };
 
 // Enlarges the kernel buffer of a pipe (up to the system's limit), so that reads and writes come

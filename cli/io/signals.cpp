@@ -1,4 +1,4 @@
-// The signal handlers use only async-signal-safe calls: unlink and _exit.
+// The signal handlers use only async-signal-safe calls: unlink, sigaction and raise.
 #include "cli/io/signals.h"
 
 #include <limits.h>
@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 
 namespace ansicrypt::cli {
 namespace {
@@ -17,7 +18,18 @@ static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler"
 
 extern "C" void OnTerminatingSignal(int signal) {
   if (armed.load(std::memory_order_acquire)) ::unlink(cleanupPath);
-  ::_exit(128 + signal);
+  // Ends the process by the signal itself, so that whoever waits for it learns why.
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  ::sigaction(signal, &fallback, nullptr);
+  ::raise(signal);
+}
+
+void Handle(int signal, const struct sigaction& action) {
+  struct sigaction previous {};
+  if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) return;
+  ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -25,18 +37,26 @@ extern "C" void OnTerminatingSignal(int signal) {
 void InstallSignalCleanup() {
   struct sigaction action {};
   action.sa_handler = OnTerminatingSignal;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction previous {};
-    // A signal ignored by whoever started us (nohup) stays ignored.
-    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-    ::sigaction(signal, &action, nullptr);
+  // The signal stays unblocked in its handler, so that raising it again ends the process there.
+  action.sa_flags = SA_NODEFER;
+  sigfillset(&action.sa_mask);
+  for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
+                           SIGPOLL, SIGPROF, SIGVTALRM, SIGPWR}) {
+    Handle(signal, action);
   }
+#ifdef SIGSTKFLT
+  Handle(SIGSTKFLT, action);
+#endif
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) Handle(signal, action);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 void SetCleanupFile(const std::string& path) {
   armed.store(false, std::memory_order_release);
-  if (path.size() > PATH_MAX) return;  // no temporary file has such a name: mkstemp refused it
+  if (path.size() > PATH_MAX) return;  // no temporary file has such a name: it was refused
   std::memcpy(cleanupPath, path.c_str(), path.size() + 1);
   armed.store(true, std::memory_order_release);
 }

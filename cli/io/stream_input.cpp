@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli/io/report.h"
+#include "cli/io/standard_descriptors.h"
 #include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
@@ -19,6 +20,10 @@ platform::InputFile StreamInput::Open(const std::string& operand, const std::str
   if (IsStandardInput(operand)) {
     WidenPipe(STDIN_FILENO);
     return platform::InputFile::StandardInput();
+  }
+  // A name of a descriptor that was closed names nothing, as the system would have found it.
+  if (LeadsToClosedStandardDescriptor(operand)) {
+    throw Failure(name, std::make_error_code(std::errc::no_such_file_or_directory));
   }
   try {
     return platform::InputFile(std::filesystem::path(operand));

@@ -82,7 +82,8 @@ std::optional<ListEntry> ParseTagged(std::string_view s, bool escaped) {
   if (i == s.size() || s[i] != '=') return std::nullopt;
   ++i;
   while (i < s.size() && IsBlank(s[i])) ++i;
-  const std::string_view digest = s.substr(i);
+  // md5sum reads the digest as a C string: a NUL ends it.
+  const std::string_view digest = s.substr(i, s.find('\0', i) - i);
   if (!AllDigits(digest)) return std::nullopt;
   return Entry(digest, s.substr(0, close), escaped);
 }

@@ -34,13 +34,13 @@ expect_error() {
 # expect_same_file ACTUAL EXPECTED WHAT
 expect_same_file() { cmp -s "$1" "$2" || fail "$3: $1 differs from $2"; }
 
-# expect_like_peer WHAT OURS PEER [FILTER]: runs two shell commands and compares their standard
+# expect_like_peer WHAT OURS PEER [FILTER]: runs two bash commands (names quoted with ${a[*]@Q}) and compares their standard
 # output (the peer's through FILTER, a command or function, default cat), standard error with the
 # program name made ours, and exit status.
 expect_like_peer() {
   local what=$1 ours=$2 peer=$3 filter=${4:-cat} ours_status=0 peer_status=0
-  sh -c "$ours" > ours.out 2> ours.err || ours_status=$?
-  sh -c "$peer" > peer.raw 2> peer.err.raw || peer_status=$?
+  bash -c "$ours" > ours.out 2> ours.err || ours_status=$?
+  bash -c "$peer" > peer.raw 2> peer.err.raw || peer_status=$?
   $filter < peer.raw > peer.out
   sed -E 's/^(md5sum|base64|openssl): /ansicrypt: /' peer.err.raw > peer.err
   cmp -s ours.out peer.out || fail "$what: standard output differs: $(diff ours.out peer.out | head -5)"

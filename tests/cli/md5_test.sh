@@ -127,6 +127,79 @@ check_like_md5sum)
   expect_like_peer "standard, then reversed" "$bin md5 -c plain reversed" "md5sum -c plain reversed"
   printf 'd41d8cd98f00b204e9800998ecf8427e  x\0tail\n' > with-nul
   expect_like_peer "a NUL in a name" "$bin md5 -c with-nul" "md5sum -c with-nul"
+  # A NUL ends the digest of a tagged line too: what follows it is not read.
+  printf 'MD5 (x) = %s\0junk\nMD5 (x) = %s\0ju)nk\n' "$(md5sum < x | cut -c1-32)" \
+    "$(md5sum < x | cut -c1-32)" > tagged-nul
+  expect_like_peer "a NUL after a tagged digest" "$bin md5 -c tagged-nul" "md5sum -c tagged-nul"
+  ;;
+names_in_the_locale)
+  # Names in messages are quoted as md5sum quotes them in the user's locale: in a UTF-8 locale
+  # printable characters stay as they are, other bytes are escaped.
+  names=(utféx-missing "$(printf 'caf\351')" "$(printf 'z\342\200\213q')" "$(printf 'a\302\205b')"
+         "$(printf 'c\001d')" "it's é" 'ü:x' "$(printf '\343\201')" "é'\''\$x")
+  for locale in C C.UTF-8 en_US.UTF-8; do
+    [ "$locale" = C ] || locale -a 2>/dev/null | grep -qix "$(echo "$locale" | sed 's/UTF-8/utf8/')" || continue
+    expect_like_peer "missing names in $locale" "LC_ALL=$locale $bin md5 -- ${names[*]@Q}" \
+      "LC_ALL=$locale md5sum -- ${names[*]@Q}"
+    printf 'd41d8cd98f00b204e9800998ecf8427e  %s\n' "${names[@]}" > list
+    expect_like_peer "missing listed names in $locale" "LC_ALL=$locale $bin md5 -c list" \
+      "LC_ALL=$locale md5sum -c list"
+  done
+  ;;
+descriptors_are_shared)
+  # More files than descriptors on every thread: an idle thread waits for a descriptor as a busy
+  # one does. (Not under the sanitizers, whose checks need descriptors of their own.)
+  [ -z "${ASAN_OPTIONS:-}" ] || exit 77
+  head -c 5000000 /dev/urandom | split -b 1000 -a 4 - f
+  files=$(ls f* | tr '\n' ' ')
+  expect_like_peer "5000 files, 64 descriptors, -j 8" "ulimit -n 64; $bin md5 -j 8 $files" \
+    "md5sum $files" upper_digests
+  expect_like_peer "5000 files, 1024 descriptors, -j 256" "ulimit -n 1024; $bin md5 -j 256 $files" \
+    "md5sum $files" upper_digests
+  md5sum $files > list
+  expect_like_peer "md5 -c, 64 descriptors, -j 8" "ulimit -n 64; $bin md5 -c -j 8 list" "md5sum -c list"
+  ;;
+check_streams_its_list)
+  command -v python3 >/dev/null || exit 77
+  printf 'some data\n' > a
+  # Each line is answered once it is read, before the next one comes.
+  for jobs in 1 3; do
+    python3 - "$bin" "$jobs" <<'PY'
+import os, select, subprocess, sys
+tool, jobs = sys.argv[1], sys.argv[2]
+line = subprocess.run(["md5sum", "a"], capture_output=True, check=True).stdout
+p = subprocess.Popen([tool, "md5", "-c", "-j", jobs], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+p.stdin.write(line)
+p.stdin.flush()
+ready, _, _ = select.select([p.stdout], [], [], 20)
+if not ready:
+    p.kill()
+    sys.exit("FAILED: -j %s: no answer to the first line before the second came" % jobs)
+first = os.read(p.stdout.fileno(), 100)
+p.stdin.write(line)
+p.stdin.close()
+rest = p.stdout.read()
+if first + rest != b"a: OK\na: OK\n" or p.wait() != 0:
+    sys.exit("FAILED: -j %s: %r" % (jobs, first + rest))
+PY
+  done
+  # Memory follows the longest line and the jobs, not the list: 60 MB of misformatted lines.
+  if [ -z "${ASAN_OPTIONS:-}" ]; then
+    python3 - "$bin" <<'PY'
+import resource, subprocess, sys
+with open("junk", "wb") as f:
+    block = b"not a checksum line at all, but long enough\n" * 20000
+    for _ in range(60_000_000 // len(block)):
+        f.write(block)
+with open("junk", "rb") as f:
+    done = subprocess.run([sys.argv[1], "md5", "-c", "-j", "2"], stdin=f, capture_output=True)
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+if done.returncode != 1 or b"no properly formatted checksum lines found" not in done.stderr:
+    sys.exit("FAILED: %d %r" % (done.returncode, done.stderr[:200]))
+print(f"peak resident set: {peak} MB")
+sys.exit(0 if peak < 30 else 1)
+PY
+  fi
   ;;
 *)
   fail "unknown case $case_name"

@@ -37,7 +37,8 @@ failures_remove_nothing)
   expect_eq "$(cat keep.txt)" keep "an existing OUT survives a failed conversion"
   ln -s keep.txt link
   expect_status 1 "bad Base64 through a link" "$bin" base64 -d bad -o link
-  [ -L link ] && expect_eq "$(cat keep.txt)" keep "the link and its target survive"
+  [ -L link ] || fail "the link survives"
+  expect_eq "$(cat keep.txt)" keep "the link's target survives"
   make_device null 1 3
   make_device full 1 7
   expect_status 1 "a directory into a device" "$bin" des -e --key "$key" adir -o null
@@ -53,7 +54,8 @@ failures_remove_nothing)
   cat fifo > from-fifo & reader=$!
   expect_status 0 "a FIFO as output" "$bin" base64 data -o fifo
   wait $reader
-  [ -p fifo ] && expect_eq "$(cat from-fifo)" "$(base64 -w0 data)" "written into the FIFO"
+  [ -p fifo ] || fail "the FIFO stays"
+  expect_eq "$(cat from-fifo)" "$(base64 -w0 data)" "written into the FIFO"
   no_temporary_files
   ;;
 closed_descriptors_and_odd_names)
@@ -72,6 +74,62 @@ closed_descriptors_and_odd_names)
   printf 'a\n' > g
   expect_error 1 "ansicrypt: standard input: input file is output file" \
     "records appended to their own input" sh -c "timeout 10 '$bin' encode < g >> g"
+  ;;
+outputs_that_are_descriptors)
+  # An OUT that names a descriptor of the process, or is the file standard output or error
+  # already writes, is written through that descriptor, in place and at its offset.
+  printf 'data\n' > x
+  want=$(base64 -w0 x)
+  printf 'precious\n' > log
+  expect_status 0 "-o /dev/stdout >> log" sh -c "'$bin' base64 -o /dev/stdout < x >> log"
+  expect_eq "$(cat log)" "precious
+$want" "appended to the caller's file"
+  { echo before; "$bin" base64 -o /dev/stdout < x; echo; echo after; } > log2
+  expect_eq "$(cat log2)" "before
+$want
+after" "written at the caller's offset, the caller's file kept"
+  for out in /dev/fd/1 /proc/self/fd/1 "/proc/\$\$/fd/1" log3 ./stdout-link; do
+    printf 'old\n' > log3
+    ln -sf /dev/stdout stdout-link
+    expect_status 0 "-o $out >> log3" sh -c "exec '$bin' base64 -o $out x >> log3"
+    expect_eq "$(cat log3)" "old
+$want" "-o $out appends where the caller's redirection writes"
+  done
+  printf 'old\n' > log4
+  expect_status 0 "-o /dev/stderr 2>> log4" sh -c "'$bin' base64 -o /dev/stderr x 2>> log4"
+  expect_eq "$(cat log4)" "old
+$want" "standard error"
+  printf 'old\n' > log5
+  expect_status 0 "-o /dev/fd/3 3>> log5" sh -c "'$bin' base64 -o /dev/fd/3 x 3>> log5"
+  expect_eq "$(cat log5)" "old
+$want" "another descriptor"
+  ls -l /proc/self/fd/ > /dev/null
+  # The same-file check still applies, and a closed descriptor is no file.
+  cp x same
+  expect_error 1 "ansicrypt: same: input file is output file" "the input through /dev/stdout" \
+    sh -c "'$bin' base64 same -o /dev/stdout >> same"
+  expect_eq "$(cat same)" data "the input is untouched"
+  expect_error 1 "ansicrypt: /dev/stdout: Bad file descriptor" "a closed standard output" \
+    sh -c "'$bin' base64 x -o /dev/stdout >&-"
+  expect_error 1 "ansicrypt: /dev/fd/7: Bad file descriptor" "a descriptor that is not open" \
+    "$bin" base64 x -o /dev/fd/7
+  [ ! -e /dev/fd/7 ] || fail "nothing was made"
+  ;;
+closed_descriptors_hold_no_data)
+  # A closed descriptor reads and writes as closed, also through its names: /dev/stdin then names
+  # nothing, as md5sum finds it.
+  printf 'data\n' > x
+  expect_like_peer "md5 /dev/stdin <&-" "$bin md5 /dev/stdin <&-" "md5sum /dev/stdin <&-"
+  expect_like_peer "md5 -j 2 x /dev/stdin x <&-" "$bin md5 -j 2 x /dev/stdin x <&-" \
+    "md5sum x /dev/stdin x <&-" upper_digests
+  expect_like_peer "md5 -c /dev/stdin <&-" "$bin md5 -c /dev/stdin <&-" "md5sum -c /dev/stdin <&-"
+  ln -s /dev/stdin in-link
+  expect_like_peer "a link to /dev/stdin <&-" "$bin md5 in-link <&-" "md5sum in-link <&-"
+  expect_error 1 "ansicrypt: /dev/stdin: No such file or directory" "base64 /dev/stdin <&-" \
+    sh -c "'$bin' base64 /dev/stdin -o result <&-"
+  [ ! -e result ] || fail "no output after a failed input"
+  expect_error 1 "ansicrypt: standard output: Bad file descriptor" "md5 >&-" \
+    sh -c "'$bin' md5 x >&-"
   ;;
 permissions_are_kept)
   random_file data 100
@@ -92,8 +150,77 @@ permissions_are_kept)
   expect_error 1 "ansicrypt: shared/readonly: Permission denied" "a read-only file" \
     as_nobody "$bin" base64 shared/data -o shared/readonly
   ;;
+metadata_is_kept)
+  [ "$(id -u)" = 0 ] && command -v setfacl >/dev/null && command -v setfattr >/dev/null || exit 77
+  id nobody >/dev/null 2>&1 || exit 77
+  random_file data 100
+  # An access control list and its mask: kept, and the group gains nothing.
+  echo old > acl && chmod 640 acl
+  setfacl -m u:nobody:rw acl 2>/dev/null || exit 77  # a file system without ACLs
+  getfacl -c acl > acl.before
+  expect_status 0 "replacing a file with an ACL" "$bin" base64 data -o acl
+  getfacl -c acl > acl.after
+  expect_same_file acl.after acl.before "the ACL and the mode"
+  # Extended attributes of the user's namespace.
+  echo old > attrs
+  setfattr -n user.origin -v legacy attrs && setfattr -n user.empty attrs
+  expect_status 0 "replacing a file with attributes" "$bin" base64 data -o attrs
+  expect_eq "$(getfattr --absolute-names -d attrs | grep user. | sort)" 'user.empty=""
+user.origin="legacy"' "the attributes"
+  # A folder's default ACL does not come into a file that had no ACL.
+  mkdir inherit && setfacl -d -m u:nobody:rwx inherit
+  echo old > inherit/plain && setfacl -b inherit/plain && chmod 600 inherit/plain
+  expect_status 0 "replacing a file in a folder with a default ACL" "$bin" base64 data -o inherit/plain
+  expect_eq "$(getfacl -c inherit/plain | grep -c nobody || true)" 0 "no ACL comes in"
+  expect_eq "$(stat -c %a inherit/plain)" 600 "the mode stays"
+  # Owner and group, where we may set them.
+  echo old > owned && chown nobody:nogroup owned && chmod 646 owned
+  expect_status 0 "replacing another user's file as root" "$bin" base64 data -o owned
+  expect_eq "$(stat -c '%U %G %a' owned)" "nobody nogroup 646" "owner, group and mode"
+  # Where they cannot be kept, nothing is replaced, and > is suggested.
+  as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+  mkdir open && chmod 777 open && chmod 755 "$work"
+  cp data open/data && chmod 644 open/data
+  echo root > open/rootfile && chmod 666 open/rootfile
+  expect_error 1 "ansicrypt: open/rootfile: cannot replace it and keep its owner (Operation not permitted); write to it with > instead" \
+    "a writable file of another user" as_nobody "$bin" base64 open/data -o open/rootfile
+  expect_eq "$(cat open/rootfile) $(stat -c %U open/rootfile)" "root root" "untouched"
+  echo mine > open/group && chown nobody:root open/group && chmod 664 open/group
+  expect_error 1 "ansicrypt: open/group: cannot replace it and keep its group (Operation not permitted); write to it with > instead" \
+    "a group we are not in" as_nobody "$bin" base64 open/data -o open/group
+  expect_eq "$(cat open/group) $(stat -c %G open/group)" "mine root" "untouched"
+  if ls -a open | grep -q ansicrypt; then fail "temporary file left: $(ls -a open)"; fi
+  ;;
+replacements_the_shell_could_write)
+  [ "$(id -u)" = 0 ] && id nobody >/dev/null 2>&1 && command -v setpriv >/dev/null || exit 77
+  as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+  chmod 755 "$work"
+  printf data > data && chmod 644 data
+  # Another user's file in a folder with the sticky bit.
+  mkdir sticky && chmod 1777 sticky
+  echo root > sticky/f && chmod 666 sticky/f
+  expect_error 1 "ansicrypt: sticky/f: cannot replace it as it belongs to another user in a folder with the sticky bit; write to it with > instead" \
+    "a sticky folder" as_nobody "$bin" base64 data -o sticky/f
+  expect_eq "$(cat sticky/f)" root "untouched"
+  # A file of ours in a folder we may not write.
+  mkdir locked && echo mine > locked/f && chown nobody locked/f && chmod 755 locked
+  expect_error 1 "ansicrypt: locked/f: cannot replace it as no file can be made beside it (Permission denied); write to it with > instead" \
+    "a read-only folder" as_nobody "$bin" base64 data -o locked/f
+  expect_eq "$(cat locked/f)" mine "untouched"
+  as_nobody sh -c "'$bin' base64 data > locked/f" || fail "> works there"
+  # A file mounted over another (needs the right to mount).
+  echo target > bound && echo source > source
+  if mount --bind source bound 2>/dev/null; then
+    status=0
+    "$bin" base64 data -o bound > out 2> err || status=$?
+    umount bound
+    expect_eq "$status" 1 "a bind-mounted file"
+    expect_eq "$(cat err)" "ansicrypt: bound: cannot replace it as it is a mount point; write to it with > instead" "a mount point"
+    expect_eq "$(cat source)" source "untouched"
+  fi
+  ;;
 signals_remove_the_temporary_file)
-  for signal in TERM INT HUP; do
+  for signal in TERM INT HUP QUIT USR1 USR2 ALRM PIPE KILL; do
     echo old > out
     mkfifo "slow$signal"
     ( { head -c 3000000 /dev/zero; sleep 5; } > "slow$signal" ) & feeder=$!
@@ -111,6 +238,13 @@ signals_remove_the_temporary_file)
     expect_eq "$(cat out)" old "OUT untouched after SIG$signal"
     no_temporary_files
   done
+  # A file-size limit is a write error like any other: reported, nothing left behind.
+  random_file big 3000000
+  echo old > result
+  expect_error 1 "ansicrypt: result: File too large" "past the file-size limit" \
+    sh -c "ulimit -f 100; exec '$bin' base64 big -o result"
+  expect_eq "$(head -c 10 result)" old "OUT untouched past the limit"
+  no_temporary_files
   ;;
 *)
   fail "unknown case $case_name"

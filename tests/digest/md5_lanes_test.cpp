@@ -3,16 +3,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/md5.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <thread>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "ansicrypt/digest/detail/md5_compress.h"
+#include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "ansicrypt/digest/detail/md5_lanes.h"
 #include "ansicrypt/digest/md5.h"
 #include "tests/support/simd_scope.h"
@@ -200,6 +205,98 @@ TEST(Md5FilesStreams, FifosFedOneAfterTheOther) {
   ::alarm(0);
   EXPECT_EQ(digests, (std::vector<Text>{OpenSslMd5(small), OpenSslMd5(big), OpenSslMd5(small),
                                         OpenSslMd5(small), OpenSslMd5(small)}));
+}
+
+struct LaneRun {
+  std::vector<Text> digests;
+  std::vector<std::error_code> errors;
+};
+
+// Digests `files` through DigestFilesInLanes, with `next` asked as the scheduler asks it.
+LaneRun RunLanes(const std::vector<std::filesystem::path>& files,
+                 const std::function<bool(bool wait)>& answerNow,
+                 detail::Md5DescriptorPool* pool = nullptr) {
+  LaneRun run{std::vector<Text>(files.size()), std::vector<std::error_code>(files.size())};
+  std::size_t taken = 0;
+  detail::DigestFilesInLanes(
+      [&](bool wait) -> std::optional<detail::Md5FileJob> {
+        if (taken == files.size() || !answerNow(wait)) return std::nullopt;
+        const std::size_t index = taken++;
+        return detail::Md5FileJob{index, files[index]};
+      },
+      [&](std::size_t index, detail::Md5FileOutcome& outcome) {
+        run.errors[index] = outcome.error;
+        if (!outcome.error) run.digests[index] = detail::Md5DigestText(outcome.state);
+      },
+      nullptr, pool);
+  return run;
+}
+
+// A source that has no file ready while lanes are busy is asked again later, and asked to wait
+// only when no lane is busy: every file is digested, none is lost to a "not yet".
+TEST(Md5FilesScheduler, NothingReadyIsNotTheEnd) {
+  const TempDir dir;
+  std::mt19937 rng(41);
+  std::vector<std::filesystem::path> files;
+  std::vector<Text> expected;
+  for (int i = 0; i < 60; ++i) {
+    const ByteArray bytes = RandomBytes(rng() % 300000, rng);
+    files.push_back(dir.Write("f" + std::to_string(i), bytes));
+    expected.push_back(OpenSslMd5(bytes));
+  }
+  int asked = 0;
+  int waited = 0;
+  const LaneRun run = RunLanes(files, [&](bool wait) {
+    waited += wait ? 1 : 0;
+    return wait || ++asked % 3 == 0;  // two "not yet" for every file while lanes are busy
+  });
+  EXPECT_EQ(run.digests, expected);
+  EXPECT_GT(asked, 60);
+  EXPECT_GT(waited, 0);
+}
+
+// Calls that share a pool share its descriptors: one that finds none free while it holds no file
+// waits for another to close one, instead of failing its file with "Too many open files".
+TEST(Md5FilesScheduler, IdleCallWaitsForADescriptorOfThePool) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer needs descriptors of its own when an open fails for want of one";
+#else
+  const TempDir dir;
+  std::mt19937 rng(43);
+  std::vector<std::filesystem::path> files;
+  std::vector<Text> expected;
+  for (int i = 0; i < 40; ++i) {
+    // Large first files keep the first call's lanes busy while the second starts.
+    const ByteArray bytes = RandomBytes(i < 16 ? (3 << 20) : 1000 + rng() % 5000, rng);
+    files.push_back(dir.Write("f" + std::to_string(i), bytes));
+    expected.push_back(OpenSslMd5(bytes));
+  }
+  // Room for ten more descriptors (ten free numbers below the limit): the first call takes them
+  // all, the second finds none.
+  int limit = 0;
+  for (int free = 0; free < 10; ++limit) free += ::fcntl(limit, F_GETFD) < 0 ? 1 : 0;
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit low = saved;
+  low.rlim_cur = static_cast<rlim_t>(limit);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  detail::Md5DescriptorPool pool;
+  std::atomic<int> asked{0};
+  LaneRun first, second;
+  std::thread busy([&] {
+    first = RunLanes(
+        files, [&](bool) { return ++asked > 0; }, &pool);
+  });
+  // The eleventh file finds no descriptor: the first call holds ten and waits with busy lanes.
+  while (asked.load() < 11) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  second = RunLanes(
+      files, [](bool) { return true; }, &pool);
+  busy.join();
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(first.digests, expected);
+  EXPECT_EQ(second.digests, expected);
+  EXPECT_EQ(second.errors, std::vector<std::error_code>(files.size()));
+#endif
 }
 
 // Files of 2^28 bytes or more fail with errc::overflow after being read that far, without

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -43,18 +44,22 @@ struct Lane {
 
 class Scheduler {
  public:
-  Scheduler(const std::function<std::optional<Md5FileJob>()>& next,
-            const std::function<void(std::size_t, Md5FileOutcome&)>& done)
+  Scheduler(const std::function<std::optional<Md5FileJob>(bool)>& next,
+            const std::function<void(std::size_t, Md5FileOutcome&)>& done,
+            const std::atomic<bool>* cancel, Md5DescriptorPool* pool)
       : next_(next),
         done_(done),
+        cancel_(cancel),
+        pool_(pool),
         buffers_(std::make_unique_for_overwrite<std::uint8_t[]>(kMd5Lanes * kChunkBytes)) {
     for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * kChunkBytes;
   }
 
-  void Run(const std::atomic<bool>* cancel) {
-    while (cancel == nullptr || !cancel->load(std::memory_order_relaxed)) {
+  void Run() {
+    while (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed)) {
       std::uint32_t active = 0;
       std::size_t count = SIZE_MAX;
+      waiting_ = false;
       for (std::size_t l = 0; l < kMd5Lanes; ++l) {
         if (!Prepare(l)) continue;
         active |= std::uint32_t{1} << l;
@@ -116,7 +121,7 @@ class Scheduler {
   // are handed over at once. A stream (IsStreamPath) is opened only when no other lane is busy,
   // and no other file while it is read: its open may wait for a writer that first fills an
   // earlier file, and two names may stand for one stream. A file that finds no descriptor free
-  // waits for a lane to close its file.
+  // waits for a lane to close its file, here or in another call of the pool.
   bool Assign(std::size_t l) {
     Lane& lane = lanes_[l];
     while (!streamInLane_) {
@@ -125,14 +130,21 @@ class Scheduler {
         job = std::move(held_);
         held_.reset();
       } else {
-        job = next_();
-        if (!job) return false;
+        // Busy lanes go on while no file is ready: `next` is asked once per round then.
+        const bool wait = BusyLanes() == 0;
+        if (!wait && waiting_) return false;
+        job = next_(wait);
+        if (!job) {
+          waiting_ = !wait;
+          return false;
+        }
       }
       const bool stream = IsStreamPath(job->path);
       if (stream && BusyLanes() > 0) {
         held_ = std::move(job);
         return false;
       }
+      const std::uint64_t generation = pool_ != nullptr ? pool_->Generation() : 0;
       try {
         lane.file.emplace(job->path);
       } catch (const std::system_error& e) {
@@ -142,11 +154,16 @@ class Scheduler {
           held_ = std::move(job);
           return false;
         }
+        if (outOfDescriptors && pool_ != nullptr && pool_->WaitForClose(generation, cancel_)) {
+          held_ = std::move(job);
+          continue;
+        }
         Md5FileOutcome outcome;
         outcome.error = e.code();
         done_(job->index, outcome);
         continue;
       }
+      if (pool_ != nullptr) pool_->Opened();
       lane.index = job->index;
       lane.data = lane.buffer;
       lane.available = 0;
@@ -204,6 +221,7 @@ class Scheduler {
   void Finish(std::size_t l, std::error_code error) {
     Lane& lane = lanes_[l];
     lane.file.reset();
+    if (pool_ != nullptr) pool_->Closed();
     if (lane.stream) streamInLane_ = false;
     Md5FileOutcome outcome;
     outcome.state = states_.Get(l);
@@ -212,13 +230,16 @@ class Scheduler {
     done_(lane.index, outcome);
   }
 
-  const std::function<std::optional<Md5FileJob>()>& next_;
+  const std::function<std::optional<Md5FileJob>(bool)>& next_;
   const std::function<void(std::size_t, Md5FileOutcome&)>& done_;
+  const std::atomic<bool>* cancel_;
+  Md5DescriptorPool* pool_;
   std::unique_ptr<std::uint8_t[]> buffers_;
   std::array<Lane, kMd5Lanes> lanes_;
   Md5LaneStates states_{};
   std::optional<Md5FileJob> held_;  // taken from `next`, waiting for the lanes to allow it
   bool streamInLane_ = false;
+  bool waiting_ = false;  // `next` had no file ready this round
 };
 
 }  // namespace
@@ -238,10 +259,39 @@ Text Md5DigestText(const std::array<std::uint32_t, 4>& state) {
   return HexText(digest);
 }
 
-void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,
+void Md5DescriptorPool::Opened() {
+  const std::lock_guard lock(mutex_);
+  ++open_;
+}
+
+void Md5DescriptorPool::Closed() {
+  {
+    const std::lock_guard lock(mutex_);
+    --open_;
+    ++generation_;
+  }
+  closed_.notify_all();
+}
+
+std::uint64_t Md5DescriptorPool::Generation() {
+  const std::lock_guard lock(mutex_);
+  return generation_;
+}
+
+bool Md5DescriptorPool::WaitForClose(std::uint64_t generation, const std::atomic<bool>* cancel) {
+  std::unique_lock lock(mutex_);
+  while (generation_ == generation) {
+    if (open_ == 0) return false;
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
+    closed_.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool)>& next,
                         const std::function<void(std::size_t, Md5FileOutcome&)>& done,
-                        const std::atomic<bool>* cancel) {
-  Scheduler(next, done).Run(cancel);
+                        const std::atomic<bool>* cancel, Md5DescriptorPool* pool) {
+  Scheduler(next, done, cancel, pool).Run();
 }
 
 }  // namespace ansicrypt::detail

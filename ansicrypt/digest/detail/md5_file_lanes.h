@@ -4,10 +4,12 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <system_error>
 
@@ -36,15 +38,38 @@ bool IsStreamPath(const std::filesystem::path& path);
 // significant byte first.
 Text Md5DigestText(const std::array<std::uint32_t, 4>& state);
 
-// Takes files from `next` (nothing: no more) whenever a lane is free, reads each from its start to
-// its end, and hands every outcome to `done` as the file finishes: in completion order, not in the
-// order of `next`. A stream (IsStreamPath) is read alone, after the files before it and before
-// those after it; a file that finds no descriptor free waits for one. Fails a file as
-// clsMD5::Md5_File_Calc does: the system's error when it cannot be opened or read, errc::overflow
-// at 2^28 bytes. Both callbacks run on the calling thread. When `cancel` is given and becomes true,
-// returns soon after without finishing the files in the lanes.
-void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>()>& next,
+// The files open in the lanes of calls of DigestFilesInLanes that run at the same time (one per
+// thread), so that a call with no file open waits for a descriptor that another call will close,
+// instead of failing its file for want of one.
+class Md5DescriptorPool {
+ public:
+  void Opened();
+  void Closed();
+  std::uint64_t Generation();  // counts the files closed
+  // Waits until a file is closed after `generation` was read; false at once when no call holds a
+  // file (none will be closed), or when `cancel` becomes true.
+  bool WaitForClose(std::uint64_t generation, const std::atomic<bool>* cancel);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable closed_;
+  std::size_t open_ = 0;
+  std::uint64_t generation_ = 0;
+};
+
+// Takes files from `next` whenever a lane is free, reads each from its start to its end, and hands
+// every outcome to `done` as the file finishes: in completion order, not in the order of `next`.
+// `next(wait)` gives the next file or nothing: with `wait` true (no lane is busy) nothing means
+// that no file is left; with `wait` false it may only mean that none is ready yet, and `next` is
+// asked again when a lane is free. A stream (IsStreamPath) is read alone, after the files before
+// it and before those after it; a file that finds no descriptor free waits for one, also for one
+// that another call of the same `pool` will close. Fails a file as clsMD5::Md5_File_Calc does: the
+// system's error when it cannot be opened or read, errc::overflow at 2^28 bytes. Both callbacks run
+// on the calling thread. When `cancel` is given and becomes true, returns soon after without
+// finishing the files in the lanes.
+void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool wait)>& next,
                         const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        Md5DescriptorPool* pool = nullptr);
 
 }  // namespace ansicrypt::detail
