@@ -14,8 +14,11 @@ foreach(command ${commands})
   string(APPEND generated ".SS ${command}\n.nf\n${help}\n.fi\n")
 endforeach()
 file(WRITE ${WORK}/commands.h2m "${generated}")
+# The texts are UTF-8 ("\u0100 -> A"): help2man reads and writes them so in a UTF-8 locale, where
+# its default C locale would turn each such character into "?".
 execute_process(
-  COMMAND help2man --no-info --no-discard-stderr --section 1 --name
+  COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
+          help2man --locale=C.UTF-8 --no-info --no-discard-stderr --section 1 --name
           "byte-exact DES, triple DES, MD5 and Base64 of a legacy Windows program"
           --include ${INCLUDE} --include ${WORK}/commands.h2m --output ${OUTPUT} ${TOOL}
   COMMAND_ERROR_IS_FATAL ANY)

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs what is missing, builds the tool, runs its self-test and shows each service once.
+# Installs what is missing, builds the tool alone (not its tests or benchmarks), runs its self-test
+# and shows each service once.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release
+cmake --build --preset release --target ansicrypt_cli  # the tool alone: its tests and benchmarks are not needed here
 export PATH="$PWD/build/release/cli:$PATH"
 show() { printf '\n$ %s\n' "$1"; sh -c "$1"; }
 show 'ansicrypt selftest'

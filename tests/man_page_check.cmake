@@ -1,0 +1,17 @@
+# The man page keeps every character of the help texts (UTF-8, no "??" where "Ā" stood) and holds
+# the help of every command. Run as cmake -DPAGE=ansicrypt.1 -P man_page_check.cmake.
+file(READ ${PAGE} page)
+string(FIND "${page}" "??" lost)
+if(NOT lost EQUAL -1)
+  message(FATAL_ERROR "${PAGE}: a character was lost (\"??\")")
+endif()
+string(FIND "${page}" "(Ā \\-> A)" kept)
+if(kept EQUAL -1)
+  message(FATAL_ERROR "${PAGE}: the best-fit example (Ā -> A) is missing")
+endif()
+foreach(command md5 des base64 encrypt decrypt encode decode digest selftest)
+  string(FIND "${page}" ".SS ${command}\n" section)
+  if(section EQUAL -1)
+    message(FATAL_ERROR "${PAGE}: no section for ${command}")
+  endif()
+endforeach()
