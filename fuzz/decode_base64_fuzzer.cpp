@@ -1,6 +1,6 @@
 // DecodeBase64 on any bytes, on every path: the paths agree on the result or on the error, only
-// ansicrypt::Error escapes, FindDecodeFailure names the same error, and whatever decodes encodes back to the same bytes (up to the
-// unchecked pad bits of the last character).
+// ansicrypt::Error escapes, FindDecodeFailure names the same error, and whatever decodes encodes
+// back to the same bytes (up to the unchecked pad bits of the last character).
 #include <cstdlib>
 #include <optional>
 
