@@ -1,7 +1,8 @@
 // The tool's md5sum list lines and quoted names, on any bytes:
 //  - a digest line md5 writes (plain or --tag) is read back as the same digest and name;
 //  - reading an arbitrary line never fails, and an entry it gives has 32 hexadecimal digits;
-//  - a quoted name, read back as a shell reads it, is the name.
+//  - a quoted name, read back as a shell reads it, is the name, in the C and the C.UTF-8 locale.
+#include <clocale>
 #include <cstdlib>
 #include <string>
 
@@ -73,11 +74,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char c : bytes) {
     if (c != '\0') name += c;  // no file name holds a NUL
   }
-  if (!name.empty() && cli::QuoteName(name) != name && !KeepsEscapeOpenAcrossRestart(name) &&
-      Unquote(cli::QuoteName(name)) != name) {
-    std::abort();
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    std::setlocale(LC_CTYPE, locale);
+    const std::string quoted = cli::QuoteName(name);
+    if (!name.empty() && quoted != name && !KeepsEscapeOpenAcrossRestart(name) &&
+        Unquote(quoted) != name) {
+      std::abort();
+    }
+    if (quoted.empty()) std::abort();
   }
-  if (cli::QuoteName(name).empty()) std::abort();
 
   const std::string digest = "0123456789ABCDEFabcdef0123456789";
   for (const bool tag : {false, true}) {

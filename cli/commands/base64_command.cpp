@@ -9,11 +9,11 @@
 #include "cli/command_line/values.h"
 #include "cli/commands/base64_failure.h"
 #include "cli/commands/commands.h"
+#include "cli/commands/stream_options.h"
 #include "cli/io/output_file.h"
 #include "cli/io/overlapped_writer.h"
 #include "cli/io/report.h"
 #include "cli/io/stream_input.h"
-#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -25,7 +25,7 @@ struct Base64Options {
   bool decode = false;
   std::uint64_t columns = 0;
   std::string in = "-";
-  std::string out = "-";
+  std::shared_ptr<std::string> out = std::make_shared<std::string>("-");
 };
 
 // Appends `encoded` broken into lines of `columns` characters; `column` carries the position in
@@ -204,7 +204,7 @@ void Decode(StreamInput& in, OverlappedWriter& writer) {
 
 int RunBase64(const Base64Options& options) {
   StreamInput in(options.in);
-  Output out(options.out);
+  Output out(*options.out);
   out.RefuseSameFile(in.identity(), in.name());
   OverlappedWriter writer(out);
   if (options.decode) {
@@ -230,9 +230,7 @@ Command Base64Command() {
   command.group = kStreamsGroup;
   command.synopsis = "[OPTION]... [FILE]";
   command.summary = "Base64 of bytes, or back with -d.";
-  command.details =
-      "With no FILE, or when FILE is -, read standard input from where it stands. Output goes "
-      "to standard output unless -o OUT.";
+  command.details = kStreamDetails;
   command.options = {
       {"decode", 'd', "", "decode; line feeds and carriage returns in the input are skipped",
        [options](const std::string&) { options->decode = true; }},
@@ -241,15 +239,10 @@ Command Base64Command() {
          options->columns = ReadNumber(value, 0, std::numeric_limits<std::uint32_t>::max(),
                                        "--wrap", "a number of columns");
        }},
-      {"output", 'o', "OUT",
-       "write to OUT, replaced only when the command succeeds (default: standard output)",
-       [options](const std::string& value) { options->out = value; }},
+      OutputOption(options->out),
   };
   command.finish = [options](std::vector<std::string> operands) -> Runner {
-    if (operands.size() > 1) {
-      throw UsageError("base64", "extra operand " + QuoteAlways(operands[1]), "base64");
-    }
-    if (!operands.empty()) options->in = operands.front();
+    options->in = InputOperand("base64", operands);
     return [options] { return RunBase64(*options); };
   };
   return command;

@@ -6,11 +6,11 @@
 #include "ansicrypt/cipher/des.h"
 #include "cli/command_line/values.h"
 #include "cli/commands/commands.h"
+#include "cli/commands/stream_options.h"
 #include "cli/io/output_file.h"
 #include "cli/io/overlapped_writer.h"
 #include "cli/io/report.h"
 #include "cli/io/stream_input.h"
-#include "cli/md5sum/shell_quote.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -27,7 +27,7 @@ struct DesOptions {
   bool keyNumberGiven = false;
   bool triple = false;
   std::string in = "-";
-  std::string out = "-";
+  std::shared_ptr<std::string> out = std::make_shared<std::string>("-");
 };
 
 ByteArray KeyBytes(const std::string& hex) {
@@ -43,7 +43,7 @@ int RunDes(const DesOptions& options) {
   des.SetKey(KeyBytes(*options.keyHex));
   const std::uint8_t direction = *options.encrypt ? 1 : 2;
   StreamInput in(options.in);
-  Output out(options.out);
+  Output out(*options.out);
   out.RefuseSameFile(in.identity(), in.name());
   OverlappedWriter writer(out);
   ByteArray piece(kPieceBytes);
@@ -96,9 +96,7 @@ Command DesCommand() {
   command.summary =
       "DES or two-key triple DES in ECB mode over bytes of any number; the last block is "
       "zero-filled.";
-  command.details =
-      "With no FILE, or when FILE is -, read standard input from where it stands. Output goes "
-      "to standard output unless -o OUT. The empty input gives the empty output.";
+  command.details = std::string(kStreamDetails) + " The empty input gives the empty output.";
   command.options = {
       {"encrypt", 'e', "", "encrypt", [options](const std::string&) { options->encrypt = true; }},
       {"decrypt", 'd', "", "decrypt", [options](const std::string&) { options->encrypt = false; }},
@@ -115,15 +113,10 @@ Command DesCommand() {
       {"triple", 0, "",
        "two-key triple DES: encrypt with key 1, decrypt with key 2, encrypt with key 1",
        [options](const std::string&) { options->triple = true; }},
-      {"output", 'o', "OUT",
-       "write to OUT, replaced only when the command succeeds (default: standard output)",
-       [options](const std::string& value) { options->out = value; }},
+      OutputOption(options->out),
   };
   command.finish = [options](std::vector<std::string> operands) -> Runner {
-    if (operands.size() > 1) {
-      throw UsageError("des", "extra operand " + QuoteAlways(operands[1]), "des");
-    }
-    if (!operands.empty()) options->in = operands.front();
+    options->in = InputOperand("des", operands);
     if (!options->encrypt) throw UsageError("des", "give -e to encrypt or -d to decrypt", "des");
     if (!options->keyHex) throw UsageError("des", "--key is required", "des");
     const std::size_t digits = options->keyHex->size();
