@@ -70,39 +70,41 @@ std::string LongOptionName(std::string_view argument) {
   return std::string(argument.substr(0, argument.find('=')));
 }
 
-// The UsageError for what getopt_long refused: an unknown, ambiguous or misused option. `args` and
-// `before` are the arguments and getopt's position before the call that returned `code`.
-[[noreturn]] void RaiseRefusal(int code, const std::vector<char*>& args, int before,
+// The UsageError for an option getopt_long refused: unknown, ambiguous or misused. `argument` is
+// the argument getopt_long was reading (it stays on a cluster of short options until its end),
+// `character` the short option it met there (0 for a long option).
+[[noreturn]] void RaiseRefusal(bool missingValue, std::string_view argument, int character,
                                const GetoptTables& tables, const std::string& command) {
-  // The argument getopt_long was in: it moves past an argument once it has used all of it.
-  const std::string_view last =
-      args[static_cast<std::size_t>(optind > before ? optind - 1 : optind)];
-  const bool longForm = last.size() > 2 && last.substr(0, 2) == "--";
-  const Option* option = tables.Find(optopt);
-  if (code == ':') {
+  const bool longForm = argument.size() > 2 && argument.substr(0, 2) == "--";
+  const Option* option = tables.Find(character);
+  if (missingValue) {
     const std::string name =
         longForm ? "--" + option->longName : std::string{'-', option->shortName};
     throw UsageError(name, "needs a value", command);
   }
-  if (option != nullptr) throw UsageError("--" + option->longName, "takes no value", command);
-  if (optopt != 0) {
-    // "-z=1": a flag that cannot take a value is followed by "=".
-    const std::size_t equals = last.find('=');
-    if (optopt == '=' && equals != std::string_view::npos && equals >= 2 &&
-        tables.Find(static_cast<unsigned char>(last[equals - 1])) != nullptr) {
-      throw UsageError(std::string{'-', last[equals - 1]}, "takes no value", command);
+  if (longForm) {
+    if (option != nullptr) throw UsageError("--" + option->longName, "takes no value", command);
+    const std::string name = LongOptionName(argument);
+    const std::vector<std::string> candidates = tables.LongNamesStartingWith(name.substr(2));
+    if (candidates.size() > 1) {
+      std::string list;
+      for (const std::string& candidate : candidates)
+        list += (list.empty() ? "" : ", ") + candidate;
+      throw UsageError(QuoteName(name), "ambiguous option (" + list + ")", command);
     }
-    throw UsageError(QuoteName(std::string{'-', static_cast<char>(optopt)}), "unrecognized option",
-                     command);
+    throw UsageError(QuoteName(name), "unrecognized option", command);
   }
-  const std::string name = LongOptionName(last);
-  const std::vector<std::string> candidates = tables.LongNamesStartingWith(name.substr(2));
-  if (candidates.size() > 1) {
-    std::string list;
-    for (const std::string& candidate : candidates) list += (list.empty() ? "" : ", ") + candidate;
-    throw UsageError(QuoteName(name), "ambiguous option (" + list + ")", command);
+  // "-z=1": a flag that cannot take a value is followed by "=".
+  const std::size_t equals = argument.find('=');
+  if (character == '=' && equals != std::string_view::npos && equals >= 2 &&
+      tables.Find(static_cast<unsigned char>(argument[equals - 1])) != nullptr) {
+    throw UsageError(std::string{'-', argument[equals - 1]}, "takes no value", command);
   }
-  throw UsageError(QuoteName(name), "unrecognized option", command);
+  if (argument.size() == 2) throw UsageError(QuoteName(argument), "unrecognized option", command);
+  throw UsageError(
+      QuoteName(argument),
+      "unrecognized option character " + QuoteAlways(std::string(1, static_cast<char>(character))),
+      command);
 }
 
 // Runs getopt_long over args[1..]: each option to its action, in order, each non-option to
@@ -121,14 +123,12 @@ int Scan(std::vector<char*>& args, const std::vector<const Option*>& options, bo
       operands->emplace_back(optarg);
       continue;
     }
-    if (code == '?' || code == ':') RaiseRefusal(code, args, before, tables, command);
+    const std::string_view argument = args[static_cast<std::size_t>(before)];
+    if (code == '?' || code == ':') RaiseRefusal(code == ':', argument, optopt, tables, command);
     const Option* option = tables.Find(code);
-    if (option == nullptr) {
-      // getopt_long reads the mode characters that open its option string ("-", "+") as options
-      // of their own: "-d-" is no option of ours.
-      throw UsageError(QuoteName(args[static_cast<std::size_t>(before)]), "unrecognized option",
-                       command);
-    }
+    // getopt_long reads the mode characters that open its option string ("-", "+") as options of
+    // their own: "-d-" holds no option of ours.
+    if (option == nullptr) RaiseRefusal(false, argument, code, tables, command);
     try {
       option->apply(option->valueName.empty() ? std::string() : std::string(optarg));
     } catch (UsageError& e) {

@@ -121,8 +121,14 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
   out.Flush();
   std::optional<platform::InputFile> file = OpenList(list, shown);
   if (!file) return false;
-  StopPipe stop;
-  LineReader lines(*file, stop.readEnd());
+  LineReader lines(*file);
+  // Threads that read a list which may wait for input are woken by a pipe when the command stops;
+  // otherwise no descriptor is spent on it.
+  std::optional<StopPipe> stop;
+  if (options.jobs > 1 && lines.MayWait()) {
+    stop.emplace();
+    lines.StopWith(stop->readEnd());
+  }
 
   // Lines are handled in their order, misformatted ones too, so that the warnings of -w come
   // among the other messages where md5sum gives them.
@@ -192,7 +198,9 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
           if (!options.status) out.Add(CheckedName(name) + ": FAILED\n");
         }
       },
-      [&stop] { stop.Stop(); },
+      [&stop] {
+        if (stop) stop->Stop();
+      },
       // A list that comes slowly is answered as it comes, also through a pipe.
       lines.MayWait() ? std::function<void()>([&out] { out.Flush(); }) : std::function<void()>());
   out.Flush();

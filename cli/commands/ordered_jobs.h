@@ -46,9 +46,11 @@ class OrderedJobs {
     }
     OrderedJobs state(next, produce, onCaller, window, weight, budget);
     std::vector<std::jthread> threads;
-    threads.emplace_back([&state] { state.Read(); });
-    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back([&state] { state.Work(); });
     try {
+      // A thread that cannot start (a process limit) fails the command like any other error:
+      // the threads already running are stopped before they are joined.
+      threads.emplace_back([&state] { state.Read(); });
+      for (unsigned j = 0; j < jobs; ++j) threads.emplace_back([&state] { state.Work(); });
       state.ConsumeAll(consume);
     } catch (...) {
       state.Stop();

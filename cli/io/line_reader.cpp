@@ -16,7 +16,7 @@ constexpr std::size_t kReadBytes = 1 << 16;
 
 }  // namespace
 
-LineReader::LineReader(platform::InputFile& file, int stopFd) : file_(file), stopFd_(stopFd) {
+LineReader::LineReader(platform::InputFile& file) : file_(file) {
   struct stat status {};
   regular_ = ::fstat(file_.Descriptor(), &status) == 0 && S_ISREG(status.st_mode);
 }

@@ -13,8 +13,11 @@ namespace ansicrypt::cli {
 
 class LineReader {
  public:
-  // `stopFd`: a descriptor that becomes readable when a wait for input must end (a StopPipe).
-  LineReader(platform::InputFile& file, int stopFd);
+  explicit LineReader(platform::InputFile& file);
+
+  // A descriptor that becomes readable when a wait for input must end (a StopPipe's), for a
+  // reader on another thread than the one that stops it.
+  void StopWith(int fd) { stopFd_ = fd; }
 
   // The next line, without its line feed (the last line may lack one); nothing at the end of the
   // input, or once stopped. Waits for input. Raises std::system_error on a read error.
@@ -33,7 +36,7 @@ class LineReader {
   bool HasLine() const;
 
   platform::InputFile& file_;
-  const int stopFd_;
+  int stopFd_ = -1;       // none: poll() skips a negative descriptor
   bool regular_ = false;  // reads of a regular file never wait
   std::string buffer_;
   std::size_t start_ = 0;    // the unread part of buffer_ starts here

@@ -40,12 +40,6 @@ std::filesystem::path ResolveTarget(const std::string& path) {
   return target;
 }
 
-mode_t DefaultMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 // A file that is the root of a mount (a bind-mounted file) cannot be renamed over.
 bool IsMountRoot(const std::string& path) {
   struct statx status {};
@@ -92,6 +86,8 @@ Output::Output(const std::string& path) {
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
   if (!exists && errno != ENOENT) Fail(name_, errno);
+  // "new/" names a folder to be, as the shell's > reads it.
+  if (!exists && path.back() == '/') Fail(name_, EISDIR);
   if (exists) {
     // Another name of the file our standard output or error already writes: written there.
     for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
@@ -136,13 +132,22 @@ void Output::StartReplacement(const std::string& path, const struct stat* existi
   std::filesystem::path directory = target.parent_path();
   if (directory.empty()) directory = ".";
   if (existing != nullptr) {
+    // The links must lead to the file itself: /proc/PID/fd/N of a file that was removed leads to
+    // a name it no longer has.
+    struct stat reached {};
+    if (::lstat(target.c_str(), &reached) != 0 || reached.st_dev != existing->st_dev ||
+        reached.st_ino != existing->st_ino) {
+      RefuseReplacement("as no name leads to it (a descriptor of another process?)");
+    }
     if (IsMountRoot(target.string())) RefuseReplacement("as it is a mount point");
     if (ProtectedBySticky(directory, *existing)) {
       RefuseReplacement("as it belongs to another user in a folder with the sticky bit");
     }
   }
   try {
-    temporary_ = std::make_unique<TemporaryFile>(directory);
+    // A new file is made as the shell's > makes it (the umask or the folder's default ACL decide
+    // its access); a replacement is closed to others until it takes the old file's attributes.
+    temporary_ = std::make_unique<TemporaryFile>(directory, existing != nullptr ? 0600 : 0666);
   } catch (const std::system_error& e) {
     // Where OUT does not exist yet, the shell's > could not make it either.
     if (existing == nullptr) throw Failure(name_, e.code());
@@ -150,8 +155,8 @@ void Output::StartReplacement(const std::string& path, const struct stat* existi
   }
   fd_ = temporary_->fd();
   target_ = target.string();
-  mode_ = existing != nullptr ? existing->st_mode & 07777 : DefaultMode();
   if (existing != nullptr) {
+    mode_ = existing->st_mode & 07777;
     if (const auto why = TakeOwnerAndGroup(fd_, *existing)) RefuseReplacement("and keep " + *why);
     if (const auto why = TakeExtendedAttributes(fd_, target_)) {
       RefuseReplacement("and keep " + *why);
@@ -187,7 +192,8 @@ void Output::Commit() {
     if (const auto why = TakeExtendedAttributes(fd_, target_))
       RefuseReplacement("and keep " + *why);
   }
-  if (::fchmod(fd_, mode_) != 0) Fail(name_, errno);
+  // A new file keeps the mode it was made with.
+  if (mode_ && ::fchmod(fd_, *mode_) != 0) Fail(name_, errno);
   try {
     temporary_->Replace(target_);
   } catch (const std::system_error& e) {

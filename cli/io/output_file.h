@@ -73,7 +73,7 @@ class Output {
   bool ownsDescriptor_ = false;
   std::unique_ptr<TemporaryFile> temporary_;  // while the result is written beside its target
   std::string target_;                        // the file it replaces
-  mode_t mode_ = 0;  // the mode of a new file, or of the old one when OUT was opened
+  std::optional<mode_t> mode_;                // the old file's mode; none for a new file
 };
 
 // Enlarges the kernel buffer of a pipe (up to the system's limit), so that reads and writes come

@@ -41,11 +41,19 @@ void InstallSignalCleanup() {
   action.sa_flags = SA_NODEFER;
   sigfillset(&action.sa_mask);
   for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
-                           SIGPOLL, SIGPROF, SIGVTALRM, SIGPWR}) {
+                           SIGPOLL, SIGPROF, SIGVTALRM, SIGPWR, SIGXCPU}) {
     Handle(signal, action);
   }
 #ifdef SIGSTKFLT
   Handle(SIGSTKFLT, action);
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // A fault (or its signal sent by another process) ends the tool as well; the handler removes
+  // the file and the fault then ends the tool as it would have. Under a sanitizer its own
+  // handlers report faults instead.
+  for (const int signal : {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP}) {
+    Handle(signal, action);
+  }
 #endif
   for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) Handle(signal, action);
   struct sigaction ignore {};

@@ -51,8 +51,9 @@ std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 }  // namespace
 
-TemporaryFile::TemporaryFile(const std::filesystem::path& directory) : directory_(directory) {
-  fd_ = ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+TemporaryFile::TemporaryFile(const std::filesystem::path& directory, mode_t mode)
+    : directory_(directory) {
+  fd_ = ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
   if (fd_ >= 0) {
     // It can be named at the end only through /proc.
     if (::access(ProcPath(fd_).c_str(), F_OK) == 0) return;
@@ -61,12 +62,18 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& directory) : directory
   } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
     Raise(errno);  // the folder refuses any file
   }
-  std::string pattern = (directory / ".ansicrypt-XXXXXX").string();
-  const SignalsHeld held;
-  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) Raise(errno);
-  name_ = pattern;
-  SetCleanupFile(name_);
+  // Named from the start, made as any new file is made (mkstemp would force mode 0600).
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = (directory / (".ansicrypt-" + RandomSuffix())).string();
+    const SignalsHeld held;
+    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd_ >= 0) {
+      name_ = name;
+      SetCleanupFile(name_);
+      return;
+    }
+    if (errno != EEXIST || attempt == 100) Raise(errno);
+  }
 }
 
 TemporaryFile::~TemporaryFile() { Discard(); }

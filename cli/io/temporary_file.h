@@ -3,6 +3,8 @@
 // included; named .ansicrypt-XXXXXX otherwise, and removed by the signal handlers.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 
@@ -10,8 +12,9 @@ namespace ansicrypt::cli {
 
 class TemporaryFile {
  public:
-  // Raises std::system_error with the system's reason when no file can be made in `directory`.
-  explicit TemporaryFile(const std::filesystem::path& directory);
+  // Makes the file in `directory` with `mode`, which the umask or the folder's default ACL narrow
+  // as for any new file. Raises std::system_error with the system's reason when none can be made.
+  TemporaryFile(const std::filesystem::path& directory, mode_t mode);
   ~TemporaryFile();  // removes the file unless it was put in place
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;

@@ -206,7 +206,7 @@ std::variant<ByteArray, errc> MendedDecode(const ByteArray& text) {
     if (!InAlphabet(text[i])) return errc::overflow;
   }
   ByteArray& bytes = std::get<ByteArray>(specified);
-  bytes.resize(bytes.size() - pads);
+  bytes.erase(bytes.end() - static_cast<std::ptrdiff_t>(pads), bytes.end());
   return specified;
 }
 

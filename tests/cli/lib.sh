@@ -43,7 +43,7 @@ expect_like_peer() {
   bash -c "$peer" > peer.raw 2> peer.err.raw || peer_status=$?
   $filter < peer.raw > peer.out
   sed -E 's/^(md5sum|base64|openssl): /ansicrypt: /' peer.err.raw > peer.err
-  cmp -s ours.out peer.out || fail "$what: standard output differs: $(diff ours.out peer.out | head -5)"
+  cmp -s ours.out peer.out || fail "$what: standard output differs: $(diff ours.out peer.out | head -5) (our errors: $(head -c 300 ours.err))"
   cmp -s ours.err peer.err || fail "$what: standard error differs: $(diff ours.err peer.err | head -5)"
   expect_eq "$ours_status" "$peer_status" "$what: exit status"
 }
@@ -73,6 +73,6 @@ openssl_des() {
 # no_temporary_files: nothing the tool writes beside an output is left behind.
 no_temporary_files() {
   local left
-  left=$(find . -name '.ansicrypt-*' | head -1)
+  left=$(find . -name '.ansicrypt-*' -print -quit)
   [ -z "$left" ] || fail "temporary file left behind: $left"
 }

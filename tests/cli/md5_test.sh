@@ -158,6 +158,28 @@ descriptors_are_shared)
     "md5sum $files" upper_digests
   md5sum $files > list
   expect_like_peer "md5 -c, 64 descriptors, -j 8" "ulimit -n 64; $bin md5 -c -j 8 list" "md5sum -c list"
+  # One or two free descriptors for sixteen threads: they wait for each other, none fails.
+  all=(f*)
+  few="${all[*]:0:1000}"
+  md5sum $few > few.list
+  # The limit that leaves N descriptor numbers free for a command (whatever the test runner keeps
+  # open), the list that md5 -c opens taking one of them.
+  limit_with_free() {
+    local fd=0 free=0
+    while [ "$free" -lt "$1" ]; do
+      [ -e "/proc/$$/fd/$fd" ] || free=$((free + 1))
+      fd=$((fd + 1))
+    done
+    echo "$fd"
+  }
+  one=$(limit_with_free 1)
+  three=$(limit_with_free 3)
+  for round in 1 2 3; do
+    expect_like_peer "one free descriptor, -j 16 ($round)" "ulimit -n $one; $bin md5 -j 16 $few" \
+      "md5sum $few" upper_digests
+    expect_like_peer "md5 -c of a list file, two free, -j 16 ($round)" \
+      "ulimit -n $three; $bin md5 -c -j 16 few.list" "md5sum -c few.list"
+  done
   ;;
 check_streams_its_list)
   command -v python3 >/dev/null || exit 77

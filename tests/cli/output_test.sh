@@ -173,6 +173,12 @@ user.origin="legacy"' "the attributes"
   expect_status 0 "replacing a file in a folder with a default ACL" "$bin" base64 data -o inherit/plain
   expect_eq "$(getfacl -c inherit/plain | grep -c nobody || true)" 0 "no ACL comes in"
   expect_eq "$(stat -c %a inherit/plain)" 600 "the mode stays"
+  # A new OUT in a folder with a default ACL gets what the shell's > would give it.
+  mkdir defaults && setfacl -d -m u:nobody:rwx defaults
+  "$bin" base64 data -o defaults/ours
+  base64 -w0 data > defaults/shells
+  expect_eq "$(getfacl -c defaults/ours)" "$(getfacl -c defaults/shells)" "a new file's ACL"
+  expect_eq "$(stat -c %a defaults/ours)" "$(stat -c %a defaults/shells)" "a new file's mode"
   # Owner and group, where we may set them.
   echo old > owned && chown nobody:nogroup owned && chmod 646 owned
   expect_status 0 "replacing another user's file as root" "$bin" base64 data -o owned
@@ -218,6 +224,58 @@ replacements_the_shell_could_write)
     expect_eq "$(cat err)" "ansicrypt: bound: cannot replace it as it is a mount point; write to it with > instead" "a mount point"
     expect_eq "$(cat source)" source "untouched"
   fi
+  ;;
+names_that_lead_nowhere)
+  # A path through another process's descriptor to a file that has no name any more: nothing to
+  # rename over, said plainly.
+  printf 'data\n' > x
+  echo old > gone
+  exec 3< gone
+  sleep 30 3< gone & holder=$!
+  exec 3<&-
+  rm gone
+  status=0
+  "$bin" base64 x -o "/proc/$holder/fd/3" > out 2> err || status=$?
+  kill "$holder" 2>/dev/null || true
+  expect_eq "$status" 1 "a deleted file behind a descriptor"
+  expect_eq "$(cat err)" "ansicrypt: /proc/$holder/fd/3: cannot replace it as no name leads to it (a descriptor of another process?); write to it with > instead" \
+    "the message says why"
+  no_temporary_files
+  expect_error 1 "ansicrypt: newdir/: Is a directory" "a trailing slash" "$bin" base64 x -o newdir/
+  [ ! -e newdir ] || fail "nothing made"
+  ;;
+signals_remove_a_named_temporary_file)
+  # Where no file can stay unnamed (here /proc is hidden, so it cannot be named at the end), the
+  # named temporary file is removed by every signal that ends the tool, faults and limits too.
+  [ "$(id -u)" = 0 ] && command -v unshare >/dev/null || exit 77
+  [ "${IN_PRIVATE_MOUNTS:-}" = 1 ] || {
+    unshare -m --propagation private env IN_PRIVATE_MOUNTS=1 bash "$here/$(basename "$0")" "$bin" "$case_name" ||
+      exit $?
+    exit 0
+  }
+  mount -t tmpfs none /proc || exit 77
+  signals="TERM QUIT XCPU USR1 ABRT"
+  [ -n "${ASAN_OPTIONS:-}" ] || signals="$signals SEGV BUS FPE ILL TRAP SYS"
+  for signal in $signals; do
+    echo old > result
+    mkfifo "slow$signal"
+    ( { head -c 3000000 /dev/zero; sleep 5; } > "slow$signal" ) & feeder=$!
+    # Started in the background by a script, the tool would ignore SIGQUIT; set -m keeps it.
+    set -m
+    "$bin" base64 "slow$signal" -o result & tool=$!
+    set +m
+    sleep 0.5
+    ls -a | grep -q '^\.ansicrypt-' || fail "the named fallback is in use"
+    kill -"$signal" "$tool"
+    status=0
+    wait "$tool" || status=$?
+    kill "$feeder" 2>/dev/null || true
+    wait "$feeder" 2>/dev/null || true
+    expect_eq "$status" $((128 + $(kill -l "$signal"))) "exit status after SIG$signal"
+    expect_eq "$(cat result)" old "OUT untouched after SIG$signal"
+    no_temporary_files
+  done
+  umount /proc
   ;;
 signals_remove_the_temporary_file)
   for signal in TERM INT HUP QUIT USR1 USR2 ALRM PIPE KILL; do

@@ -97,6 +97,19 @@ $(printf 'na\357ve' | md5sum | cut -d' ' -f1 | upper_digests)" "each line's byte
   expect_error 1 "ansicrypt: decode: argument 1: length 3 is not a multiple of 4 (error 5)" \
     "a bad length" "$bin" decode TWF
   ;;
+threads_that_cannot_start)
+  # A process limit that leaves no room for the threads of -j: an error, never a hang.
+  [ "$(id -u)" = 0 ] && command -v prlimit >/dev/null && id nobody >/dev/null 2>&1 || exit 77
+  seq 1000 > numbers
+  for command in "encode -j 256" "digest -j 30 a b c"; do
+    status=0
+    # shellcheck disable=SC2086
+    timeout 30 prlimit --nproc=10 setpriv --reuid=nobody --regid=nogroup --clear-groups \
+      "$bin" $command < numbers > out 2> err || status=$?
+    expect_eq "$status" 1 "$command with no room for its threads"
+    grep -q "Resource temporarily unavailable" err || fail "$command says why: $(cat err)"
+  done
+  ;;
 jobs_keep_the_order)
   seq 1 20000 > numbers
   "$bin" encrypt --key k < numbers > one

@@ -41,6 +41,10 @@ Try 'ansicrypt encrypt --help' for more information." "a mistyped option" "$bin"
   expect_status 2 "--codepage before the command" "$bin" --codepage encode abc
   expect_eq "$(head -1 err)" "ansicrypt: --codepage: needs a code page number (874, 932, 936, 949, 950, 1250 to 1258 or 65001), not 'encode'" \
     "--codepage lacks a number"
+  expect_error 2 "ansicrypt: -d-: unrecognized option character '-'
+Try 'ansicrypt base64 --help' for more information." "a character in a cluster" "$bin" base64 -d-
+  expect_error 2 "ansicrypt: -c+: unrecognized option character '+'
+Try 'ansicrypt md5 --help' for more information." "another" "$bin" md5 -c+
   expect_error 2 "ansicrypt: -z: takes no value
 Try 'ansicrypt encode --help' for more information." "-z=1 names -z" "$bin" encode -z=1 x
   expect_error 2 "ansicrypt: --wrap: needs a number of columns from 0 to 4294967295, not '--'

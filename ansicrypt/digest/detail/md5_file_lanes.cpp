@@ -145,9 +145,11 @@ class Scheduler {
         return false;
       }
       const std::uint64_t generation = pool_ != nullptr ? pool_->Generation() : 0;
+      if (pool_ != nullptr) pool_->Opening();
       try {
         lane.file.emplace(job->path);
       } catch (const std::system_error& e) {
+        if (pool_ != nullptr) pool_->OpenFailed();
         const bool outOfDescriptors = e.code() == std::errc::too_many_files_open ||
                                       e.code() == std::errc::too_many_files_open_in_system;
         if (outOfDescriptors && BusyLanes() > 0) {
@@ -163,7 +165,6 @@ class Scheduler {
         done_(job->index, outcome);
         continue;
       }
-      if (pool_ != nullptr) pool_->Opened();
       lane.index = job->index;
       lane.data = lane.buffer;
       lane.available = 0;
@@ -259,9 +260,17 @@ Text Md5DigestText(const std::array<std::uint32_t, 4>& state) {
   return HexText(digest);
 }
 
-void Md5DescriptorPool::Opened() {
+void Md5DescriptorPool::Opening() {
   const std::lock_guard lock(mutex_);
   ++open_;
+}
+
+void Md5DescriptorPool::OpenFailed() {
+  {
+    const std::lock_guard lock(mutex_);
+    --open_;
+  }
+  changed_.notify_all();
 }
 
 void Md5DescriptorPool::Closed() {
@@ -270,7 +279,7 @@ void Md5DescriptorPool::Closed() {
     --open_;
     ++generation_;
   }
-  closed_.notify_all();
+  changed_.notify_all();
 }
 
 std::uint64_t Md5DescriptorPool::Generation() {
@@ -283,7 +292,7 @@ bool Md5DescriptorPool::WaitForClose(std::uint64_t generation, const std::atomic
   while (generation_ == generation) {
     if (open_ == 0) return false;
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
-    closed_.wait_for(lock, std::chrono::milliseconds(50));
+    changed_.wait_for(lock, std::chrono::milliseconds(50));
   }
   return true;
 }

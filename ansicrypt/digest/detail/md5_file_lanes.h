@@ -40,19 +40,21 @@ Text Md5DigestText(const std::array<std::uint32_t, 4>& state);
 
 // The files open in the lanes of calls of DigestFilesInLanes that run at the same time (one per
 // thread), so that a call with no file open waits for a descriptor that another call will close,
-// instead of failing its file for want of one.
+// instead of failing its file for want of one. A file counts from just before its open, so that
+// no call can see the count at zero while another call's open succeeds.
 class Md5DescriptorPool {
  public:
-  void Opened();
-  void Closed();
+  void Opening();              // before an open
+  void OpenFailed();           // after an open that failed
+  void Closed();               // after a close
   std::uint64_t Generation();  // counts the files closed
-  // Waits until a file is closed after `generation` was read; false at once when no call holds a
-  // file (none will be closed), or when `cancel` becomes true.
+  // Waits until a file is closed after `generation` was read; false at once when no call holds or
+  // is opening a file (none will be closed), or when `cancel` becomes true.
   bool WaitForClose(std::uint64_t generation, const std::atomic<bool>* cancel);
 
  private:
   std::mutex mutex_;
-  std::condition_variable closed_;
+  std::condition_variable changed_;
   std::size_t open_ = 0;
   std::uint64_t generation_ = 0;
 };
