@@ -60,10 +60,9 @@ std::size_t DecodeSequence(std::string_view utf8, std::size_t i, char32_t& c) {
   return valid ? length : 0;
 }
 
-}  // namespace
-
-Text Utf8ToText(std::string_view utf8) {
-  Text out;
+// Appends the text of `utf8` to `out`: each ill-formed byte as U+FFFD, or, when `strict`, stops
+// there and returns false.
+bool ConvertUtf8(std::string_view utf8, Text& out, bool strict) {
   out.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
@@ -78,26 +77,25 @@ Text Utf8ToText(std::string_view utf8) {
       AppendUtf16(out, c);
       i += length;
     } else {
+      if (strict) return false;
       out += kReplacement;
       ++i;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+Text Utf8ToText(std::string_view utf8) {
+  Text out;
+  ConvertUtf8(utf8, out, false);
   return out;
 }
 
-bool IsUtf8(std::string_view utf8) {
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    char32_t c = 0;
-    const std::size_t length = DecodeSequence(utf8, i, c);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
+bool TryUtf8ToText(std::string_view utf8, Text& text) {
+  text.clear();
+  return ConvertUtf8(utf8, text, true);
 }
 
 std::string TextToUtf8(std::u16string_view text) {

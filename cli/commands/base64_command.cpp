@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 
 #include "ansicrypt/base64/base64.h"
 #include "cli/command_line/values.h"
@@ -68,6 +69,15 @@ void Encode(StreamInput& in, OverlappedWriter& writer, std::size_t columns) {
   }
 }
 
+// The offset of the first line feed or carriage return in p[from..n), or n.
+std::size_t NextLineBreak(const std::uint8_t* p, std::size_t from, std::size_t n) {
+  const void* lf = std::memchr(p + from, '\n', n - from);
+  const std::size_t end =
+      lf != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - p) : n;
+  const void* cr = std::memchr(p + from, '\r', end - from);
+  return cr != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - p) : end;
+}
+
 // The input's characters with line feeds and carriage returns dropped, numbered from 0 over the
 // whole input, and where each stood in the input, for messages.
 class Base64Text {
@@ -78,18 +88,19 @@ class Base64Text {
   bool Read(ByteArray& text) {
     const std::size_t had = text.size();
     text.resize(had + kCharactersPerPiece);
-    const std::size_t n = in_.ReadFull(text.data() + had, kCharactersPerPiece);
     std::uint8_t* p = text.data() + had;
+    const std::size_t n = in_.ReadFull(p, kCharactersPerPiece);
+    // Runs between line breaks move down over the breaks; a piece without one stays as it is.
     std::size_t kept = 0;
-    bool inRun = false;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (p[i] == '\n' || p[i] == '\r') {
-        inRun = false;
-        continue;
+    std::size_t at = 0;
+    while (at < n) {
+      const std::size_t end = NextLineBreak(p, at, n);
+      if (end > at) {
+        runs_.push_back({count_ + kept, consumed_ + at});
+        if (kept != at) std::memmove(p + kept, p + at, end - at);
+        kept += end - at;
       }
-      if (!inRun) runs_.push_back({count_ + kept, consumed_ + i});
-      inRun = true;
-      p[kept++] = p[i];
+      at = end + 1;
     }
     text.resize(had + kept);
     count_ += kept;
@@ -185,13 +196,15 @@ void Decode(StreamInput& in, OverlappedWriter& writer) {
       if (take > 0 && pending[take - 1] == '=') take -= 4;
       if (take == 0) continue;
     }
-    ByteArray piece(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(take));
+    // Decoded where it stands: only a piece that fails is copied, to find out why.
+    const std::span<const std::uint8_t> piece(pending.data(), take);
     ByteArray output = writer.TakeBuffer();
     try {
-      Base64::DecodeBase64(piece, output);
+      output.resize(Base64::DecodedSize(piece));
+      Base64::DecodeBase64(piece, std::span<std::uint8_t>(output));
     } catch (const Error&) {
       RaiseDecodeFailure(
-          text, piece, first,
+          text, ByteArray(piece.begin(), piece.end()), first,
           ByteArray(pending.begin() + static_cast<std::ptrdiff_t>(take), pending.end()), more);
     }
     writer.Submit(std::move(output));

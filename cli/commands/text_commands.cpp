@@ -38,15 +38,9 @@ class Encoding {
   // --ansi, no text of the code page: bytes that would not come back from the text, such as an
   // undefined byte or a lead byte without its trail byte.
   Text Read(std::string_view bytes) const {
-    if (!ansi_) {
-      if (!IsUtf8(bytes)) throw BadRecord("not valid UTF-8");
-      return Utf8ToText(bytes);
-    }
-    const ByteArray ansi(bytes.begin(), bytes.end());
-    Text text = platform::AnsiToText(ansi);
-    if (platform::TextToAnsi(text) != ansi) {
-      throw BadRecord("not a text of code page " + std::to_string(platform::AnsiCodePage()));
-    }
+    if (ansi_) return ReadAnsi(bytes);
+    Text text;
+    if (!TryUtf8ToText(bytes, text)) RaiseNotUtf8();
     return text;
   }
 
@@ -58,6 +52,16 @@ class Encoding {
   }
 
  private:
+  static Text ReadAnsi(std::string_view bytes) {
+    const ByteArray ansi(bytes.begin(), bytes.end());
+    Text text = platform::AnsiToText(ansi);
+    if (platform::TextToAnsi(text) != ansi) {
+      throw BadRecord("not a text of code page " + std::to_string(platform::AnsiCodePage()));
+    }
+    return text;
+  }
+  [[noreturn, gnu::cold]] static void RaiseNotUtf8() { throw BadRecord("not valid UTF-8"); }
+
   bool ansi_;
 };
 

@@ -59,6 +59,8 @@ bool IsClosedStandardDescriptor(int fd) {
 }
 
 bool LeadsToClosedStandardDescriptor(const std::string& path) {
+  // Nothing to ask the file system when every standard descriptor was open.
+  if (!placeholders[0] && !placeholders[1] && !placeholders[2]) return false;
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return false;
   for (const auto& placeholder : placeholders) {

@@ -22,7 +22,14 @@ TEST_P(Utf8Decoding, GivesTheText) {
   const std::string utf8(bytes.begin(), bytes.end());
   EXPECT_EQ(Utf8ToText(utf8), GetParam().text);
   // None of the cases holds U+FFFD itself: a replacement means the input was ill-formed.
-  EXPECT_EQ(IsUtf8(utf8), GetParam().text.find(u'\uFFFD') == std::u16string::npos);
+  const bool wellFormed = GetParam().text.find(u'\uFFFD') == std::u16string::npos;
+  Text strict = u"left over";
+  EXPECT_EQ(TryUtf8ToText(utf8, strict), wellFormed);
+  if (wellFormed) {
+    EXPECT_EQ(strict, GetParam().text);
+  } else {
+    EXPECT_EQ(strict, GetParam().text.substr(0, GetParam().text.find(u'\uFFFD')));
+  }
 }
 
 // Each byte of an ill-formed sequence gives one U+FFFD.
