@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   try {
-    const cli::ParsedCommandLine parsed = cli::ParseCommandLine(
-        static_cast<int>(arguments.size()), argv.data(), commands, "0.0.0");
+    const cli::ParsedCommandLine parsed =
+        cli::ParseCommandLine(static_cast<int>(arguments.size()), argv.data(), commands, "0.0.0");
     if (!parsed.run) std::abort();
   } catch (const cli::UsageError& e) {
     const std::string message = e.what();
