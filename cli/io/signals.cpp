@@ -47,13 +47,12 @@ void InstallSignalCleanup() {
 #ifdef SIGSTKFLT
   Handle(SIGSTKFLT, action);
 #endif
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   // A fault (or its signal sent by another process) ends the tool as well; the handler removes
-  // the file and the fault then ends the tool as it would have. Under a sanitizer its own
-  // handlers report faults instead.
-  for (const int signal : {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP}) {
-    Handle(signal, action);
-  }
+  // the file and the fault then ends the tool as it would have.
+  for (const int signal : {SIGABRT, SIGILL, SIGSYS, SIGTRAP}) Handle(signal, action);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // Under a sanitizer its own handlers report these faults instead.
+  for (const int signal : {SIGBUS, SIGFPE, SIGSEGV}) Handle(signal, action);
 #endif
   for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) Handle(signal, action);
   struct sigaction ignore {};
