@@ -34,7 +34,8 @@ installed=$(dpkg -L ansicrypt libansicrypt-dev | sort)
 /usr/bin/ansicrypt selftest >/dev/null || fail "ansicrypt selftest"
 [ "$(/usr/bin/ansicrypt --version)" = "ansicrypt $version" ] || fail "--version"
 man_page=$(echo "$installed" | grep '/man1/ansicrypt\.1')
-warnings=$(LC_ALL=C.UTF-8 groff -ww -man -Tutf8 -z "$man_page" 2>&1 || zcat "$man_page" | LC_ALL=C.UTF-8 groff -ww -man -Tutf8 -z 2>&1)
+# The page is UTF-8: groff reads it through preconv (-k), as man does.
+warnings=$(LC_ALL=C.UTF-8 groff -k -ww -man -Tutf8 -z "$man_page" 2>&1 || zcat "$man_page" | LC_ALL=C.UTF-8 groff -k -ww -man -Tutf8 -z 2>&1)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
 lexgrog "$man_page" >/dev/null || fail "lexgrog"
 
