@@ -77,7 +77,7 @@ std::string LongOptionName(std::string_view argument) {
                                const GetoptTables& tables, const std::string& command) {
   const bool longForm = argument.size() > 2 && argument.substr(0, 2) == "--";
   const Option* option = tables.Find(character);
-  if (missingValue) {
+  if (missingValue && option != nullptr) {
     const std::string name =
         longForm ? "--" + option->longName : std::string{'-', option->shortName};
     throw UsageError(name, "needs a value", command);
