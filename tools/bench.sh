@@ -17,10 +17,10 @@ for level in avx2 scalar; do
     sed -n '/^service\/size/,$p'
 done
 # The Python module and the SQLite extension against the library's own loop.
-if [ -d build/release/python ] && [ -f build/release/sqlite/ansicrypt.so ]; then
+if [ -d build/release/bindings/python/package ] && [ -f build/release/bindings/sqlite/ansicrypt.so ]; then
   echo
-  PYTHONPATH=build/release/python /usr/bin/python3 bench/bindings_bench.py \
-    build/release/bench/ansicrypt_records_loop build/release/sqlite/ansicrypt.so
+  PYTHONPATH=build/release/bindings/python/package /usr/bin/python3 bench/bindings_bench.py \
+    build/release/bench/ansicrypt_records_loop build/release/bindings/sqlite/ansicrypt.so
 fi
 [ "${1:-}" = "--quick" ] && exit 0
 

@@ -80,10 +80,13 @@ void clsMD5::FinishDigest() {
 Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
+  return Md5_Arr_Calc(platform::TextToAnsi(SourceString));
+}
+
+Text clsMD5::Md5_Arr_Calc(const ByteArray& SourceBytes) {
   ResetState();
-  const ByteArray bytes = platform::TextToAnsi(SourceString);
-  if (bytes.size() > kMaxTextBytes) throw Error(errc::overflow);
-  AbsorbBytes(static_cast<std::int32_t>(bytes.size()), bytes);
+  if (SourceBytes.size() > kMaxTextBytes) throw Error(errc::overflow);
+  AbsorbBytes(static_cast<std::int32_t>(SourceBytes.size()), SourceBytes);
   FinishDigest();
   return DigestToHex();
 }

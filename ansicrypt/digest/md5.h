@@ -42,6 +42,11 @@ class clsMD5 {
   //   clsMD5().Md5_String_Calc(u"abc") == u"900150983CD24FB0D6963F7D28E17F72"
   Text Md5_String_Calc(const Text& SourceString);
 
+  // The same over bytes already in the code page, digested as they are (a BLOB of legacy text):
+  // Md5_String_Calc(text) equals Md5_Arr_Calc(TextToAnsi(text)), registers included.
+  // Errors: errc::overflow for more than 32,767 bytes.
+  Text Md5_Arr_Calc(const ByteArray& SourceBytes);
+
   // The MD5 digest of the named file's content, or the empty text when it cannot be digested: no
   // such file, a directory, no permission, a read error, or 2^28 bytes (256 MiB) or more. Never
   // throws. The file is only read, in a fixed buffer, and closed before the call returns.

@@ -55,7 +55,8 @@ void InputFile::Open(const char* path) {
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_), owned_(other.owned_) {
+InputFile::InputFile(InputFile&& other) noexcept
+    : fd_(other.fd_), owned_(other.owned_), onInterrupt_(std::move(other.onInterrupt_)) {
   other.owned_ = false;
 }
 
@@ -68,6 +69,7 @@ std::size_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) ThrowErrno(errno, "read");
+    if (onInterrupt_) onInterrupt_();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -47,12 +48,17 @@ class InputFile {
   // The descriptor read, for a caller that waits for input on it (poll) before it reads.
   int Descriptor() const noexcept { return fd_; }
 
+  // Called when a signal interrupts a read (EINTR), before the read is tried again: a caller that
+  // must answer signals (Python's Ctrl-C) raises from it to end the read.
+  void OnInterrupt(std::function<void()> check) { onInterrupt_ = std::move(check); }
+
  private:
   InputFile(int fd, bool owned) : fd_(fd), owned_(owned) {}
   void Open(const char* path);
 
   int fd_;
   bool owned_;
+  std::function<void()> onInterrupt_;
 };
 
 }  // namespace ansicrypt::platform

@@ -14,15 +14,19 @@ namespace {
 constexpr std::uint8_t kEncrypt = 1;
 constexpr std::uint8_t kDecrypt = 2;
 
-// Single DES under key 1 on a fresh object keyed with the key text's ANSI bytes, in place in
-// `data`. Key 1 is their first 8 bytes (zero-filled), which come from the first 8 characters at
-// most, and a ninth that may complete a surrogate pair begun by the eighth; key 2 takes no part,
-// so only key 1 is scheduled.
-void RunDes(ByteArray& data, const Text& key, std::uint8_t direction) {
+// Single DES under key 1 on a fresh object keyed with the key's ANSI bytes, in place in `data`.
+// Key 1 is their first 8 bytes (zero-filled); key 2 takes no part, so only key 1 is scheduled.
+void RunDes(ByteArray& data, const ByteArray& key, std::uint8_t direction) {
   DES des;
-  des.SetKey1(platform::TextToAnsi(std::u16string_view(key).substr(0, 9)));
+  des.SetKey1(key);
   std::uint8_t keyNumber = 1;
   des.EncryptDes_ArrToArr(data, data, keyNumber, direction);
+}
+
+// The ANSI bytes of a key text that can take effect: those of the first 8 characters at most, and
+// of a ninth that may complete a surrogate pair begun by the eighth.
+ByteArray KeyBytes(const Text& key) {
+  return platform::TextToAnsi(std::u16string_view(key).substr(0, 9));
 }
 
 // The value of a hexadecimal digit, either case; -1 for any other character.
@@ -50,13 +54,17 @@ constexpr std::size_t kMaxPosition = 32767;
 
 }  // namespace
 
-Text EncryptDes_StrToHex(const Text& plain, const Text& key) {
-  ByteArray data = platform::TextToAnsi(plain);
+Text EncryptDes_ArrToHex(const ByteArray& plain, const ByteArray& key) {
+  ByteArray data = plain;
   RunDes(data, key, kEncrypt);
   return HexText(data);
 }
 
-Text DecryptDes_HexToStr(const Text& hex, const Text& key) {
+Text EncryptDes_StrToHex(const Text& plain, const Text& key) {
+  return EncryptDes_ArrToHex(platform::TextToAnsi(plain), KeyBytes(key));
+}
+
+ByteArray DecryptDes_HexToArr(const Text& hex, const ByteArray& key) {
   const std::size_t length = hex.size();
   // Half the length, a half rounded to even: 16 -> 8, 15 -> 8, 17 -> 8, 5 -> 2, 7 -> 4.
   const std::size_t half = length / 2;
@@ -77,9 +85,13 @@ Text DecryptDes_HexToStr(const Text& hex, const Text& key) {
   // Only the blocks before the last are read: the last holds the extra byte and its zero fill.
   const auto scanned = plain.end() - 8;
   // The text ends at the first zero byte, where encryption's zero fill begins. Every byte before
-  // it is kept and converted as a whole, so that multi-byte characters come back.
+  // it is kept, so that multi-byte characters come back whole.
   plain.erase(std::find(plain.begin(), scanned, std::uint8_t{0}), plain.end());
-  return platform::AnsiToText(plain);
+  return plain;
+}
+
+Text DecryptDes_HexToStr(const Text& hex, const Text& key) {
+  return platform::AnsiToText(DecryptDes_HexToArr(hex, KeyBytes(key)));
 }
 
 }  // namespace ansicrypt

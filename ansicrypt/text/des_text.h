@@ -22,4 +22,12 @@ Text EncryptDes_StrToHex(const Text& plain, const Text& key);
 // hexadecimal digit (a blank included), errc::overflow for a text of 32,767 characters or more.
 Text DecryptDes_HexToStr(const Text& hex, const Text& key);
 
+// The same over bytes that are already in the code page, used as they are (a database's BLOB of
+// legacy text, a file in the code page): the plain text's and the key's ANSI bytes in, the
+// decrypted bytes up to the first zero byte out. EncryptDes_StrToHex(plain, key) equals
+// EncryptDes_ArrToHex(TextToAnsi(plain), TextToAnsi(key)); errors as for the text forms.
+//   EncryptDes_ArrToHex({'c', 'a', 'f', 0xE9}, {'k'}) == EncryptDes_StrToHex(u"caf\u00E9", u"k")
+Text EncryptDes_ArrToHex(const ByteArray& plain, const ByteArray& key);
+ByteArray DecryptDes_HexToArr(const Text& hex, const ByteArray& key);
+
 }  // namespace ansicrypt

@@ -108,6 +108,23 @@ TEST(Md5String, LengthLimit) {
   EXPECT_EQ(md5.Md5_String_Calc(u"abc"), u"900150983CD24FB0D6963F7D28E17F72");
 }
 
+// The byte form digests the bytes as they are, with the text form's limit and registers.
+TEST(Md5Arr, DigestsTheBytesAsTheyAre) {
+  std::mt19937 rng(37);
+  for (const std::size_t n : {0U, 1U, 55U, 56U, 63U, 64U, 65U, 1000U, 32767U}) {
+    ByteArray bytes(n);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    clsMD5 md5;
+    EXPECT_EQ(md5.Md5_Arr_Calc(bytes), OpenSslMd5(bytes)) << n;
+  }
+  clsMD5 text, bytes;
+  text.Md5_String_Calc(u"caf\u00E9");
+  bytes.Md5_Arr_Calc({'c', 'a', 'f', 0xE9});
+  EXPECT_EQ(bytes.RegisterA(), text.RegisterA());
+  EXPECT_EQ(bytes.RegisterD(), text.RegisterD());
+  EXPECT_EQ(ErrorOf([] { clsMD5().Md5_Arr_Calc(ByteArray(32768)); }), errc::overflow);
+}
+
 TEST(Md5Engine, AnySplitGivesTheSameDigest) {
   std::mt19937 rng(52);
   ByteArray message(100000);

@@ -198,3 +198,99 @@ def test_same_results_as_the_tool(tool):
         run = subprocess.run([tool, "--codepage", str(page), "encode"], input="\n".join(texts) + "\n",
                              capture_output=True, text=True, check=True)
         assert run.stdout.splitlines() == [ansicrypt.encode_base64_str_to_str(t, code_page=page) for t in texts]
+
+
+@pytest.mark.parametrize(
+    "call, error, code",
+    [
+        # Selectors are the library's 32-bit values: any other direction decrypts, key 1 unless 2.
+        (lambda: ansicrypt.DES().encrypt_des(b"x" * 8, direction=2**40), ansicrypt.Error, 6),
+        (lambda: ansicrypt.DES().encrypt_des(b"x" * 8, key_number=-2**40), ansicrypt.Error, 6),
+        (lambda: ansicrypt.DES().encrypt_3des(b"abc", 256), ansicrypt.Error, 6),
+        (lambda: ansicrypt.DES().encrypt_3des(b"abc", -1), ansicrypt.Error, 6),
+        (lambda: ansicrypt.encode_base64_str_to_str("x", code_page=-1), ansicrypt.Error, 5),
+        (lambda: ansicrypt.encode_base64_str_to_str("x", code_page=2**32 + 1252), ansicrypt.Error, 5),
+        (lambda: ansicrypt.set_ansi_code_page(2**64), ansicrypt.Error, 5),
+        (lambda: ansicrypt.code_page(0), ansicrypt.Error, 5),
+        (lambda: ansicrypt.code_page("936"), TypeError, None),
+        (lambda: ansicrypt.set_ansi_best_fit(None), TypeError, None),
+        (lambda: ansicrypt.set_ansi_best_fit(1.5), TypeError, None),
+        (lambda: ansicrypt.best_fit(-1), TypeError, None),
+        (lambda: ansicrypt.best_fit(2), TypeError, None),
+        (lambda: ansicrypt.encode_base64_str_to_str("x", best_fit="yes"), TypeError, None),
+        (lambda: ansicrypt.MD5().file_calc("a\x00b"), ValueError, None),
+        (lambda: ansicrypt.MD5().files_calc(["ok", b"a\x00b"]), ValueError, None),
+    ],
+)
+def test_arguments_of_any_value(call, error, code):
+    with pytest.raises(error) as caught:
+        call()
+    if code is not None:
+        assert caught.value.code == code
+    if error is ValueError:
+        assert str(caught.value) == "embedded null byte"
+
+
+def test_selectors_follow_the_documented_rule():
+    des = ansicrypt.DES()
+    des.set_key(FIPS81_KEY)
+    for direction in (2, 256, -1, 2**32 - 1):
+        assert des.encrypt_des(FIPS81_CIPHER, direction=direction) == FIPS81_PLAIN
+    for key_number in (1, 0, 3, 258):
+        assert des.encrypt_des(FIPS81_PLAIN, key_number=key_number) == FIPS81_CIPHER
+    assert ansicrypt.best_fit(1) is not None and ansicrypt.best_fit(False) is not None
+
+
+def test_errors_of_fspath_come_through():
+    class Broken:
+        def __fspath__(self):
+            raise RuntimeError("no path here")
+
+    with pytest.raises(RuntimeError, match="no path here"):
+        ansicrypt.MD5().file_calc(Broken())
+
+
+def test_error_has_a_code_without_one_given():
+    assert ansicrypt.Error("x").code == 0
+    assert isinstance(ansicrypt.Error("x"), ValueError)
+
+
+def _digest_in_a_process(args):
+    md5, path = args
+    return md5.file_calc(path), md5.registers
+
+
+def test_objects_copy_and_pickle(tmp_path):
+    import copy
+    import pickle
+    from concurrent.futures import ProcessPoolExecutor
+
+    des = ansicrypt.DES()
+    des.set_key(bytes.fromhex("0123456789ABCDEFFEDCBA9876543210"))
+    for other in (copy.copy(des), copy.deepcopy(des), pickle.loads(pickle.dumps(des))):
+        assert other.encrypt_3des(b"legacy!!") == des.encrypt_3des(b"legacy!!")
+        assert other.encrypt_des(b"legacy!!", key_number=2) == des.encrypt_des(b"legacy!!", key_number=2)
+    md5 = ansicrypt.MD5()
+    md5.string_calc("abc")
+    for other in (copy.copy(md5), copy.deepcopy(md5), pickle.loads(pickle.dumps(md5))):
+        assert other.registers == md5.registers
+    block = ansicrypt.code_page(936)
+    for other in (copy.copy(block), pickle.loads(pickle.dumps(block))):
+        with other:
+            assert ansicrypt.ansi_code_page() == 936
+    path = tmp_path / "data"
+    path.write_bytes(b"abc")
+    with ProcessPoolExecutor(2) as pool:
+        results = list(pool.map(_digest_in_a_process, [(md5, path)] * 3))
+    assert results == [("900150983CD24FB0D6963F7D28E17F72", md5.registers)] * 3
+
+
+def test_the_package_is_typed():
+    import importlib.resources
+    import ansicrypt._ansicrypt as compiled
+    package = importlib.resources.files("ansicrypt")
+    assert (package / "py.typed").is_file()
+    assert (package / "_ansicrypt.pyi").is_file()
+    assert compiled.__name__ == "ansicrypt._ansicrypt"
+    for name in ansicrypt.__all__:
+        assert hasattr(ansicrypt, name), name

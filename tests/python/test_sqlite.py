@@ -1,9 +1,11 @@
 """The SQLite extension through Python's sqlite3 module and through the sqlite3 shell: known
 answers, NULLs, code pages, errors that abort the statement, and a table encrypted and decrypted in
 place."""
+import os
 import shutil
 import sqlite3
 import subprocess
+import sys
 
 import pytest
 
@@ -94,3 +96,71 @@ SELECT ansi_des_decrypt('zz', 'k');
     run = subprocess.run([shell, str(tmp_path / "db")], input=script, capture_output=True, text=True)
     assert run.stdout.strip() == "100000"
     assert "ansi_des_decrypt: type mismatch (error 13)" in run.stderr
+
+
+def test_blob_arguments_are_the_code_pages_bytes(db):
+    # A BLOB is the text's ANSI bytes, used as they are; a TEXT is UTF-8, converted.
+    import hashlib
+    assert one(db, "SELECT ansi_md5(x'636166E9')") == hashlib.md5(b"caf\xe9").hexdigest().upper()
+    assert one(db, "SELECT ansi_md5(x'636166E9')") == one(db, "SELECT ansi_md5('caf\u00e9')")
+    assert one(db, "SELECT ansi_md5(x'81')") == hashlib.md5(b"\x81").hexdigest().upper()
+    assert one(db, "SELECT ansi_des_encrypt(x'E9', 'k')") == one(db, "SELECT ansi_des_encrypt('\u00e9', 'k')")
+    assert one(db, "SELECT ansi_des_encrypt('x', x'E9')") == one(db, "SELECT ansi_des_encrypt('x', '\u00e9')")
+    assert one(db, "SELECT ansi_des_encrypt(x'D6D0', 'k')") == one(db, "SELECT ansi_des_encrypt('\u4e2d', 'k', 936)")
+    assert one(db, "SELECT ansi_base64_encode(x'E9')") == "6Q=="
+    hex_text = one(db, "SELECT ansi_des_encrypt(x'D6D0CEC4', 'k')")
+    assert one(db, "SELECT ansi_des_decrypt(?, 'k', 936)", hex_text) == "\u4e2d\u6587"
+    assert one(db, "SELECT ansi_des_decrypt(CAST(? AS BLOB), 'k', 936)", hex_text) == "\u4e2d\u6587"
+    assert one(db, "SELECT ansi_base64_decode(CAST('1tDOxA==' AS BLOB), 936)") == "\u4e2d\u6587"
+
+
+def test_results_depend_on_the_arguments_alone(db):
+    # Without a code-page argument, 1252 and no best fit, whatever else is set.
+    assert one(db, "SELECT ansi_base64_encode('\u0100')") == "Pw=="  # "?"
+    assert one(db, "SELECT ansi_base64_encode('\u0100', 1252, 1)") == "QQ=="  # best fit: "A"
+    assert one(db, "SELECT ansi_base64_encode('\u0100', 1252, 0)") == "Pw=="
+    assert one(db, "SELECT ansi_md5('\u221e', 1252, 1)") == one(db, "SELECT ansi_md5('8')")
+    hex_text = one(db, "SELECT ansi_des_encrypt('\u0100x', 'k', 1252, 1)")
+    assert one(db, "SELECT ansi_des_decrypt(?, 'k', 1252, 1)", hex_text) == "Ax"
+    for bad in ("2", "-1", "'yes'", "1.5"):
+        with pytest.raises(sqlite3.OperationalError, match=r"invalid argument \(error 5\)"):
+            one(db, f"SELECT ansi_md5('x', 1252, {bad})")
+    for page in ("4294968548", "-1", "0"):
+        with pytest.raises(sqlite3.OperationalError, match=r"invalid argument \(error 5\)"):
+            one(db, f"SELECT ansi_md5('x', {page})")
+
+
+def test_empty_results_are_empty_not_null(db):
+    assert one(db, "SELECT ansi_base64_decode_blob('')") == b""
+    assert one(db, "SELECT ansi_base64_encode(x'')") == ""
+    assert one(db, "SELECT ansi_base64_decode('')") == ""
+    db.execute("CREATE TABLE t (b BLOB NOT NULL)")
+    db.execute("INSERT INTO t VALUES (ansi_base64_decode_blob(''))")
+
+
+MEMORY = """
+import resource, sqlite3, sys
+db = sqlite3.connect(":memory:")
+db.enable_load_extension(True)
+db.load_extension(sys.argv[1])
+n = 100_000_000
+if sys.argv[2] == "encode":
+    assert len(db.execute("SELECT ansi_base64_encode(zeroblob(?))", (n,)).fetchone()[0]) == n // 3 * 4 + 4
+else:
+    try:
+        db.execute("SELECT ansi_md5(zeroblob(?))", (n,)).fetchone()
+        sys.exit("no error")
+    except sqlite3.OperationalError as e:
+        assert "overflow (error 6)" in str(e), e
+print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss // 1024)
+"""
+
+
+@pytest.mark.parametrize("kind, limit_mb", [("encode", 600), ("md5", 200)])
+def test_memory_follows_the_result(extension, kind, limit_mb):
+    if os.environ.get("ASAN_OPTIONS"):
+        pytest.skip("AddressSanitizer's shadow memory hides the extension's own use")
+    # 100 MB in: SQLite's blob, Python's copy of the result, and the result itself at most twice.
+    run = subprocess.run([sys.executable, "-c", MEMORY, extension, kind], capture_output=True,
+                         text=True, check=True)
+    assert int(run.stdout) < limit_mb, run.stdout

@@ -211,6 +211,35 @@ TEST(DecryptDesHexToStr, LongestTexts) {
   EXPECT_EQ(ErrorOf([&] { DecryptDes_HexToStr(hex, u"k"); }), errc::overflow);
 }
 
+// The byte forms are the text forms without the code page: the text forms are the byte forms of
+// the texts' ANSI bytes in every code page, and bytes no text could give (a lone lead byte, an
+// undefined one) go through as they are.
+TEST(DesArrForms, AreTheTextFormsWithoutTheCodePage) {
+  std::mt19937 rng(29);
+  for (const unsigned page : {1252U, 932U, 936U, 65001U}) {
+    const CodePageScope scope(page);
+    for (int i = 0; i < 200; ++i) {
+      Text plain(1 + rng() % 40, u' ');
+      for (auto& c : plain) c = static_cast<char16_t>(0x20 + rng() % 0x5000);
+      Text key(rng() % 12, u' ');
+      for (auto& c : key) c = static_cast<char16_t>(0x20 + rng() % 0x5000);
+      const ByteArray keyBytes = platform::TextToAnsi(key);
+      const Text hex = EncryptDes_StrToHex(plain, key);
+      EXPECT_EQ(EncryptDes_ArrToHex(platform::TextToAnsi(plain), keyBytes), hex);
+      EXPECT_EQ(platform::AnsiToText(DecryptDes_HexToArr(hex, keyBytes)),
+                DecryptDes_HexToStr(hex, key));
+    }
+  }
+  const ByteArray raw = {'c', 'a', 'f', 0xE9, 0x81, 0x00, 0x7F};
+  const ByteArray key = {0xE9, 0x81};
+  EXPECT_EQ(DecryptDes_HexToArr(EncryptDes_ArrToHex(raw, key), key),
+            ByteArray(raw.begin(), raw.begin() + 5));
+  EXPECT_EQ(EncryptDes_ArrToHex(raw, key), AsciiHex(OpenSslDes(KeyPart(key, 0), raw, true)));
+  EXPECT_EQ(ErrorOf([] { EncryptDes_ArrToHex({}, {}); }), errc::out_of_range);
+  EXPECT_EQ(ErrorOf([] { EncryptDes_ArrToHex(ByteArray(32761), {}); }), errc::overflow);
+  EXPECT_EQ(ErrorOf([] { DecryptDes_HexToArr(u"zz", {}); }), errc::type_mismatch);
+}
+
 TEST(HexText, TwoUppercaseDigitsPerByte) {
   EXPECT_EQ(HexText({0x00, 0x0A, 0xF0, 0xFF}), u"000AF0FF");
   EXPECT_EQ(HexText({}), u"");

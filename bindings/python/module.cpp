@@ -1,0 +1,589 @@
+// The compiled part of the Python package "ansicrypt": the library's services over str, bytes and
+// os.PathLike, with the library's errors as ansicrypt.Error (a ValueError carrying the legacy
+// number in .code). Every call converts under settings of its own: its code_page and best_fit
+// arguments, else the overrides of the caller's context (ansicrypt.code_page, ansicrypt.best_fit,
+// held in a contextvars.ContextVar), else the module's defaults; nothing of another thread or
+// another binding in the process reaches it. DES and MD5 objects hold a lock each, so that one
+// object may be shared between threads.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ansicrypt/ansicrypt.h"
+#include "bindings/common/call_settings.h"
+#include "bindings/common/error_text.h"
+
+namespace py = pybind11;
+
+namespace ansicrypt::python {
+namespace {
+
+using bindings::CallScope;
+using bindings::CallSettings;
+
+// Inputs from this size on are converted with the interpreter's lock released, so that other
+// Python threads run meanwhile; below it, releasing costs more than it gives.
+constexpr std::size_t kReleaseLockBytes = 64 * 1024;
+
+// The ContextVar of the context-local overrides, a tuple (code page or None, best fit or None),
+// handed over by the package when it is imported.
+PyObject* overrides = nullptr;
+
+// A str as UTF-16 units: read straight from the string's storage (one, two or four bytes per
+// character); characters beyond U+FFFF become surrogate pairs, and lone surrogates stay as they
+// are, as the library's texts hold them.
+Text ToText(const py::str& text) {
+  PyObject* o = text.ptr();
+  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(o));
+  const void* data = PyUnicode_DATA(o);
+  switch (PyUnicode_KIND(o)) {
+    case PyUnicode_1BYTE_KIND: {
+      const auto* chars = static_cast<const Py_UCS1*>(data);
+      return Text(chars, chars + n);
+    }
+    case PyUnicode_2BYTE_KIND: {
+      const auto* chars = static_cast<const Py_UCS2*>(data);
+      return Text(chars, chars + n);
+    }
+    default: {
+      const auto* chars = static_cast<const Py_UCS4*>(data);
+      Text result;
+      result.reserve(n + n / 4);
+      for (std::size_t i = 0; i < n; ++i) {
+        const Py_UCS4 c = chars[i];
+        if (c < 0x10000) {
+          result += static_cast<char16_t>(c);
+        } else {
+          result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+          result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+      }
+      return result;
+    }
+  }
+}
+
+// A text as a str; a surrogate pair becomes its character, a lone surrogate stays one.
+py::str FromText(const Text& text) {
+  const bool surrogates =
+      std::any_of(text.begin(), text.end(), [](char16_t u) { return u >= 0xD800 && u <= 0xDFFF; });
+  PyObject* str = nullptr;
+  if (!surrogates) {
+    str = PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, text.data(),
+                                    static_cast<Py_ssize_t>(text.size()));
+  } else {
+    int order = -1;  // little-endian, whatever the machine
+    str = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(text.data()),
+                                static_cast<Py_ssize_t>(text.size() * 2), "surrogatepass", &order);
+  }
+  if (str == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(str);
+}
+
+// Any object with the buffer protocol (bytes, bytearray, memoryview, array), held for the call
+// without a copy; a non-contiguous view raises BufferError.
+class BytesView {
+ public:
+  explicit BytesView(const py::object& data) {
+    if (PyObject_GetBuffer(data.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  }
+  ~BytesView() { PyBuffer_Release(&view_); }
+  BytesView(const BytesView&) = delete;
+  BytesView& operator=(const BytesView&) = delete;
+
+  std::span<const std::uint8_t> span() const {
+    return {static_cast<const std::uint8_t*>(view_.buf), static_cast<std::size_t>(view_.len)};
+  }
+  ByteArray copy() const { return ByteArray(span().begin(), span().end()); }
+
+ private:
+  Py_buffer view_;
+};
+
+ByteArray ToBytes(const py::object& data) { return BytesView(data).copy(); }
+
+py::bytes FromBytes(const ByteArray& bytes) {
+  return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A new bytes object of `size` bytes filled by `fill` straight in place, with the interpreter's
+// lock released for large sizes, so that other Python threads run meanwhile.
+template <class Fill>
+py::bytes NewBytes(std::size_t size, std::size_t work, Fill fill) {
+  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
+  if (bytes == nullptr) throw py::error_already_set();
+  py::bytes result = py::reinterpret_steal<py::bytes>(bytes);
+  const std::span<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes)),
+                                    size);
+  if (work >= kReleaseLockBytes) {
+    py::gil_scoped_release unlocked;
+    fill(out);
+  } else {
+    fill(out);
+  }
+  return result;
+}
+
+// Runs `operation` without the interpreter's lock when the work is large.
+template <class Operation>
+auto Unlocked(std::size_t work, Operation operation) {
+  if (work < kReleaseLockBytes) return operation();
+  py::gil_scoped_release unlocked;
+  return operation();
+}
+
+// An int of any size within [low, high], else `otherwise`; a non-int raises TypeError.
+std::optional<std::int64_t> IntegerIn(const py::handle& value, const char* name, std::int64_t low,
+                                      std::int64_t high) {
+  if (!PyLong_Check(value.ptr())) {
+    throw py::type_error(std::string(name) + " must be an int, not " +
+                         std::string(py::str(value.get_type().attr("__name__"))));
+  }
+  int overflow = 0;
+  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  if (number == -1 && PyErr_Occurred()) throw py::error_already_set();
+  if (overflow != 0 || number < low || number > high) return std::nullopt;
+  return number;
+}
+
+unsigned CodePageArgument(const py::handle& value) {
+  const auto number = IntegerIn(value, "code_page", 0, 0xFFFF);
+  if (!number) throw Error(errc::invalid_argument);
+  return bindings::CheckedCodePage(*number);
+}
+
+// True or False, and the ints 0 and 1; anything else raises TypeError.
+bool BoolArgument(const py::handle& value, const char* name) {
+  if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
+  if (PyLong_Check(value.ptr())) {
+    const auto number = IntegerIn(value, name, 0, 1);
+    if (number) return *number == 1;
+  }
+  throw py::type_error(std::string(name) + " must be a bool (or 0 or 1), not " +
+                       std::string(py::repr(value)));
+}
+
+// The settings of one call: its own arguments, else the context's overrides, else the module's
+// defaults (set_ansi_code_page, set_ansi_best_fit).
+CallSettings Settings(const py::object& codePage, const py::object& bestFit) {
+  py::object page = codePage;
+  py::object fit = bestFit;
+  if ((page.is_none() || fit.is_none()) && overrides != nullptr) {
+    PyObject* value = nullptr;
+    if (PyContextVar_Get(overrides, nullptr, &value) != 0) throw py::error_already_set();
+    if (value != nullptr) {
+      const auto context = py::reinterpret_steal<py::tuple>(value);
+      if (page.is_none()) page = context[0];
+      if (fit.is_none()) fit = context[1];
+    }
+  }
+  CallSettings settings{platform::AnsiCodePage(), platform::AnsiBestFit()};
+  if (!page.is_none()) settings.codePage = CodePageArgument(page);
+  if (!fit.is_none()) settings.bestFit = BoolArgument(fit, "best_fit");
+  return settings;
+}
+
+// A path as open() takes it: str, bytes or os.PathLike (its __fspath__ may raise); a name with a
+// NUL raises ValueError("embedded null byte"), as open() does.
+std::filesystem::path PathArgument(const py::handle& path) {
+  PyObject* fspath = PyOS_FSPath(path.ptr());
+  if (fspath == nullptr) throw py::error_already_set();
+  py::object name = py::reinterpret_steal<py::object>(fspath);
+  if (PyUnicode_Check(fspath)) {
+    PyObject* encoded = PyUnicode_EncodeFSDefault(fspath);
+    if (encoded == nullptr) throw py::error_already_set();
+    name = py::reinterpret_steal<py::object>(encoded);
+  }
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(name.ptr(), &data, &size) != 0) throw py::error_already_set();
+  const std::string bytes(data, static_cast<std::size_t>(size));
+  if (bytes.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
+  return std::filesystem::path(bytes);
+}
+
+// Ctrl-C (or another Python signal handler that raises) ending a read that waits.
+struct Interrupted {};
+
+// A lock that is taken without holding the interpreter's lock while it waits for another thread.
+class ObjectLock {
+ public:
+  explicit ObjectLock(std::mutex& mutex) : lock_(mutex, std::try_to_lock) {
+    if (!lock_.owns_lock()) {
+      py::gil_scoped_release unlocked;
+      lock_.lock();
+    }
+  }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
+
+// A DES object and the key bytes it was given, from which a copy or a pickle rebuilds it.
+struct PyDes {
+  DES des;
+  std::array<std::uint8_t, 8> key1{};
+  std::array<std::uint8_t, 8> key2{};
+  std::mutex mutex;
+
+  static std::array<std::uint8_t, 8> KeyPart(const ByteArray& key, std::size_t from) {
+    std::array<std::uint8_t, 8> part{};
+    for (std::size_t i = 0; i < 8 && from + i < key.size(); ++i) part[i] = key[from + i];
+    return part;
+  }
+  void SetKeys(const std::optional<std::array<std::uint8_t, 8>>& one,
+               const std::optional<std::array<std::uint8_t, 8>>& two) {
+    if (one) {
+      key1 = *one;
+      des.SetKey1(ByteArray(key1.begin(), key1.end()));
+    }
+    if (two) {
+      key2 = *two;
+      des.SetKey2(ByteArray(key2.begin(), key2.end()));
+    }
+  }
+};
+
+// An MD5 object; the registers of its last digest are kept beside it, so that a copy or a pickle
+// carries them.
+struct PyMd5 {
+  clsMD5 md5;
+  std::array<std::int32_t, 4> registers{};
+  std::mutex mutex;
+
+  void Keep() {
+    const auto word = [](const Text& text) {
+      return static_cast<std::int32_t>(std::stol(TextToUtf8(text)));
+    };
+    registers = {word(md5.RegisterA()), word(md5.RegisterB()), word(md5.RegisterC()),
+                 word(md5.RegisterD())};
+  }
+};
+
+py::tuple RegisterTuple(const std::array<std::int32_t, 4>& registers) {
+  return py::make_tuple(registers[0], registers[1], registers[2], registers[3]);
+}
+
+// The digest of one file; reads that wait (a FIFO) answer Ctrl-C between them.
+std::string FileDigest(PyMd5& self, const std::filesystem::path& path) {
+  Text digest;
+  {
+    py::gil_scoped_release unlocked;
+    const std::lock_guard lock(self.mutex);
+    try {
+      platform::InputFile file(path);
+      file.OnInterrupt([] {
+        const py::gil_scoped_acquire locked;
+        if (PyErr_CheckSignals() != 0) throw Interrupted();
+      });
+      std::error_code ignored;
+      digest = self.md5.Md5_Input_Calc(file, ignored);
+    } catch (const std::system_error&) {
+      digest.clear();  // the file cannot be opened: no digest, as Md5_File_Calc gives
+    } catch (const Interrupted&) {
+      self.Keep();
+      throw;
+    }
+    self.Keep();
+  }
+  return TextToUtf8(digest);
+}
+
+}  // namespace
+}  // namespace ansicrypt::python
+
+PYBIND11_MODULE(_ansicrypt, m) {
+  using namespace ansicrypt;
+  using namespace ansicrypt::python;
+  namespace platform = ansicrypt::platform;
+  m.doc() = "The compiled part of the ansicrypt package.";
+  m.attr("__version__") = ANSICRYPT_VERSION;
+
+  static py::exception<Error> error(m, "Error", PyExc_ValueError);
+  error.doc() = "A failure of the library; .code is the legacy error number (5, 6, 9 or 13).";
+  error.attr("code") = 0;
+  py::register_exception_translator([](std::exception_ptr failure) {
+    try {
+      if (failure) std::rethrow_exception(failure);
+    } catch (const Error& e) {
+      const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
+      py::object instance = type(bindings::ErrorText(e.code()));
+      instance.attr("code") = e.code().value();
+      PyErr_SetObject(error.ptr(), instance.ptr());
+    } catch (const Interrupted&) {
+      // The signal handler's exception (KeyboardInterrupt) is already set.
+    }
+  });
+
+  m.def(
+      "_use_overrides",
+      [](const py::object& var) {
+        if (!PyContextVar_CheckExact(var.ptr())) throw py::type_error("a ContextVar is needed");
+        Py_XDECREF(overrides);
+        overrides = var.inc_ref().ptr();
+      },
+      py::arg("var"));
+  m.def(
+      "_check_code_page", [](const py::object& page) { return CodePageArgument(page); },
+      py::arg("code_page"));
+  m.def(
+      "_check_best_fit", [](const py::object& fit) { return BoolArgument(fit, "best_fit"); },
+      py::arg("best_fit"));
+
+  // The module's defaults.
+  m.def(
+      "set_ansi_code_page",
+      [](const py::object& page) { platform::SetAnsiCodePage(CodePageArgument(page)); },
+      py::arg("code_page"),
+      "Selects the module's default ANSI code page: 874, 932, 936, 949, 950, 1250 to 1258 or "
+      "65001. Error 5 for any other number.");
+  m.def(
+      "ansi_code_page", [] { return Settings(py::none(), py::none()).codePage; },
+      "The code page in force here: the context's override, else the module's default (1252).");
+  m.def(
+      "set_ansi_best_fit",
+      [](const py::object& fit) { platform::SetAnsiBestFit(BoolArgument(fit, "best_fit")); },
+      py::arg("best_fit"),
+      "Switches Windows' best-fit mappings for text to bytes on or off by default.");
+  m.def(
+      "ansi_best_fit", [] { return Settings(py::none(), py::none()).bestFit; },
+      "Whether best fit is in force here: the context's override, else the module's default.");
+
+  // Text operations.
+  const auto textCall = [](const py::str& text, const py::object& codePage,
+                           const py::object& bestFit, auto operation) {
+    const CallSettings settings = Settings(codePage, bestFit);
+    const Text in = ToText(text);
+    const Text out = Unlocked(in.size() * 2, [&] {
+      const CallScope scope(settings);
+      return operation(in);
+    });
+    return FromText(out);
+  };
+  m.def(
+      "encrypt_des_str_to_hex",
+      [textCall](const py::str& text, const py::str& key, const py::object& codePage,
+                 const py::object& bestFit) {
+        const Text keyText = ToText(key);
+        return textCall(text, codePage, bestFit,
+                        [&](const Text& in) { return EncryptDes_StrToHex(in, keyText); });
+      },
+      py::arg("text"), py::arg("key"), py::kw_only(), py::arg("code_page") = py::none(),
+      py::arg("best_fit") = py::none(),
+      "EncryptDes_StrToHex: DES (key 1: the first 8 ANSI bytes of the key) of the text's ANSI "
+      "bytes, zero-filled to whole blocks, as uppercase hexadecimal. Error 9 for the empty text, "
+      "6 for more than 32,760 ANSI bytes.");
+  m.def(
+      "decrypt_des_hex_to_str",
+      [textCall](const py::str& hex, const py::str& key, const py::object& codePage,
+                 const py::object& bestFit) {
+        const Text keyText = ToText(key);
+        return textCall(hex, codePage, bestFit,
+                        [&](const Text& in) { return DecryptDes_HexToStr(in, keyText); });
+      },
+      py::arg("hex"), py::arg("key"), py::kw_only(), py::arg("code_page") = py::none(),
+      py::arg("best_fit") = py::none(),
+      "DecryptDes_HexToStr: the text up to the first zero byte of the decryption. Error 13 for a "
+      "character that is not a hexadecimal digit, 6 for 32,767 characters or more.");
+  m.def(
+      "encode_base64_str_to_str",
+      [textCall](const py::str& text, const py::object& codePage, const py::object& bestFit) {
+        return textCall(text, codePage, bestFit,
+                        [](const Text& in) { return EncodeBase64_StrToStr(in); });
+      },
+      py::arg("text"), py::kw_only(), py::arg("code_page") = py::none(),
+      py::arg("best_fit") = py::none(),
+      "EncodeBase64_StrToStr: the Base64 text of the text's ANSI bytes.");
+  m.def(
+      "decode_base64_str_to_str",
+      [textCall](const py::str& text, const py::object& codePage, const py::object& bestFit) {
+        return textCall(text, codePage, bestFit,
+                        [](const Text& in) { return DecodeBase64_StrToStr(in); });
+      },
+      py::arg("text"), py::kw_only(), py::arg("code_page") = py::none(),
+      py::arg("best_fit") = py::none(),
+      "DecodeBase64_StrToStr: the text whose ANSI bytes the Base64 text stands for. Error 5 for a "
+      "length that is not a multiple of 4, 6 or 9 for a character outside the alphabet.");
+
+  // Bytes.
+  m.def(
+      "encode_base64",
+      [](const py::object& data) {
+        const BytesView in(data);
+        return NewBytes(Base64::EncodedSize(in.span().size()), in.span().size(),
+                        [&](std::span<std::uint8_t> out) { Base64::EncodeBase64(in.span(), out); });
+      },
+      py::arg("data"), "EncodeBase64: Base64 of any bytes-like object, without line breaks.");
+  m.def(
+      "decode_base64",
+      [](const py::object& data) {
+        const BytesView in(data);
+        return NewBytes(Base64::DecodedSize(in.span()), in.span().size(),
+                        [&](std::span<std::uint8_t> out) { Base64::DecodeBase64(in.span(), out); });
+      },
+      py::arg("data"),
+      "DecodeBase64: the bytes of Base64 characters (any bytes-like object). Error 5 for a length "
+      "that is not a multiple of 4, 6 or 9 for a character outside the alphabet.");
+
+  py::class_<PyDes>(m, "DES",
+                    "Single DES and two-key triple DES over bytes, ECB, zero-filled last block. "
+                    "Both keys are eight zero bytes until set. One object may be used by several "
+                    "threads at once; copies and pickles keep the keys.")
+      .def(py::init<>())
+      .def(
+          "set_key",
+          [](PyDes& self, const py::object& key) {
+            const ByteArray bytes = ToBytes(key);
+            const ObjectLock lock(self.mutex);
+            self.SetKeys(PyDes::KeyPart(bytes, 0), PyDes::KeyPart(bytes, 8));
+          },
+          py::arg("key"), "SetKey: key 1 from bytes 0..7, key 2 from bytes 8..15 (zero-filled).")
+      .def(
+          "set_key1",
+          [](PyDes& self, const py::object& key) {
+            const ByteArray bytes = ToBytes(key);
+            const ObjectLock lock(self.mutex);
+            self.SetKeys(PyDes::KeyPart(bytes, 0), std::nullopt);
+          },
+          py::arg("key"), "SetKey1: key 1 from bytes 0..7; key 2 stays.")
+      .def(
+          "set_key2",
+          [](PyDes& self, const py::object& key) {
+            const ByteArray bytes = ToBytes(key);
+            const ObjectLock lock(self.mutex);
+            self.SetKeys(std::nullopt, PyDes::KeyPart(bytes, 0));
+          },
+          py::arg("key"), "SetKey2: key 2 from bytes 0..7; key 1 stays.")
+      .def(
+          "encrypt_des",
+          [](PyDes& self, const py::object& data, const py::object& keyNumber,
+             const py::object& direction) {
+            // The selectors are the library's 32-bit values: key 2 for 2, else key 1; direction 1
+            // encrypts, any other value decrypts. Beyond 32 bits: error 6.
+            const auto key = IntegerIn(keyNumber, "key_number", INT32_MIN, UINT32_MAX);
+            const auto way = IntegerIn(direction, "direction", INT32_MIN, UINT32_MAX);
+            if (!key || !way) throw Error(errc::overflow);
+            const ByteArray in = ToBytes(data);
+            ByteArray out;
+            {
+              py::gil_scoped_release unlocked;
+              const std::lock_guard lock(self.mutex);
+              std::uint8_t keyByte = *key == 2 ? 2 : 1;
+              self.des.EncryptDes_ArrToArr(in, out, keyByte, *way == 1 ? 1 : 2);
+            }
+            return FromBytes(out);
+          },
+          py::arg("data"), py::arg("key_number") = 1, py::arg("direction") = 1,
+          "EncryptDes_ArrToArr: single DES under key 2 if key_number is 2, else key 1; direction "
+          "1 encrypts, any other value decrypts. Error 9 for no data, 6 for more than 32,760 "
+          "bytes or a selector beyond 32 bits.")
+      .def(
+          "encrypt_3des",
+          [](PyDes& self, const py::object& data, const py::object& direction) {
+            const auto way = IntegerIn(direction, "direction", 0, 3);
+            if (!way) throw Error(errc::overflow);
+            const ByteArray in = ToBytes(data);
+            ByteArray out;
+            {
+              py::gil_scoped_release unlocked;
+              const std::lock_guard lock(self.mutex);
+              self.des.Encrypt3Des_ArrToArr(in, out, static_cast<std::uint8_t>(*way));
+            }
+            return FromBytes(out);
+          },
+          py::arg("data"), py::arg("direction") = 1,
+          "Encrypt3Des_ArrToArr: two-key triple DES; direction 1 encrypts (E1 D2 E1), 2 "
+          "decrypts, 0 and 3 decrypt in all three passes. Error 9 for no data, 6 for more than "
+          "32,760 bytes or a direction outside 0 to 3.")
+      .def(py::pickle(
+          [](PyDes& self) {
+            const ObjectLock lock(self.mutex);
+            return py::make_tuple(
+                py::bytes(reinterpret_cast<const char*>(self.key1.data()), self.key1.size()),
+                py::bytes(reinterpret_cast<const char*>(self.key2.data()), self.key2.size()));
+          },
+          [](const py::tuple& state) {
+            if (state.size() != 2) throw py::value_error("not the state of a DES object");
+            auto des = std::make_unique<PyDes>();
+            des->SetKeys(PyDes::KeyPart(ToBytes(state[0]), 0),
+                         PyDes::KeyPart(ToBytes(state[1]), 0));
+            return des;
+          }));
+
+  py::class_<PyMd5>(m, "MD5",
+                    "MD5 digests as 32 uppercase hexadecimal digits. One object may be used by "
+                    "several threads at once; copies and pickles keep the registers.")
+      .def(py::init<>())
+      .def(
+          "string_calc",
+          [](PyMd5& self, const py::str& text, const py::object& codePage,
+             const py::object& bestFit) {
+            const CallSettings settings = Settings(codePage, bestFit);
+            const Text in = ToText(text);
+            Text digest;
+            {
+              py::gil_scoped_release unlocked;
+              const std::lock_guard lock(self.mutex);
+              const CallScope scope(settings);
+              digest = self.md5.Md5_String_Calc(in);
+              self.Keep();
+            }
+            return FromText(digest);
+          },
+          py::arg("text"), py::kw_only(), py::arg("code_page") = py::none(),
+          py::arg("best_fit") = py::none(),
+          "Md5_String_Calc: the digest of the text's ANSI bytes. Error 6 for more than 32,767.")
+      .def(
+          "file_calc",
+          [](PyMd5& self, const py::object& path) { return FileDigest(self, PathArgument(path)); },
+          py::arg("path"),
+          "Md5_File_Calc: the digest of a file (str, bytes or os.PathLike), or '' when it "
+          "cannot be digested (missing, a folder, unreadable, 2**28 bytes or more). Ctrl-C ends "
+          "a read that waits.")
+      .def(
+          "files_calc",
+          [](PyMd5& self, const py::iterable& paths) {
+            std::vector<std::filesystem::path> files;
+            for (const py::handle path : paths) files.push_back(PathArgument(path));
+            std::vector<Text> digests;
+            {
+              py::gil_scoped_release unlocked;
+              const std::lock_guard lock(self.mutex);
+              digests = self.md5.Md5_Files_Calc(files);
+              self.Keep();
+            }
+            std::vector<std::string> result;
+            for (const Text& digest : digests) result.push_back(TextToUtf8(digest));
+            return result;
+          },
+          py::arg("paths"),
+          "Md5_Files_Calc: one digest per file, in order, '' for a file that cannot be digested; "
+          "sixteen files at once in the processor's vector lanes.")
+      .def_property_readonly(
+          "registers",
+          [](PyMd5& self) {
+            const ObjectLock lock(self.mutex);
+            return RegisterTuple(self.registers);
+          },
+          "The state words A, B, C, D of the last digest as signed integers.")
+      .def(py::pickle(
+          [](PyMd5& self) {
+            const ObjectLock lock(self.mutex);
+            return py::make_tuple(RegisterTuple(self.registers));
+          },
+          [](const py::tuple& state) {
+            if (state.size() != 1) throw py::value_error("not the state of an MD5 object");
+            auto md5 = std::make_unique<PyMd5>();
+            const auto words = state[0].cast<std::array<std::int32_t, 4>>();
+            md5->registers = words;
+            return md5;
+          }));
+}
