@@ -8,7 +8,6 @@
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
-#include "ansicrypt/text/base64_text.h"
 #include "ansicrypt/text/des_text.h"
 #include "cli/command_line/values.h"
 #include "cli/commands/base64_failure.h"
@@ -29,37 +28,28 @@ struct TextOptions {
   bool ansi = false;  // records, the key and decoded results are bytes of the code page
 };
 
-// How records and results are read and written: UTF-8, or the code page's bytes.
+// How records and results are read and written: UTF-8 converted through the code page, or with
+// --ansi the code page's bytes used as they are, as a BLOB is in SQL.
 class Encoding {
  public:
   explicit Encoding(bool ansi) : ansi_(ansi) {}
 
-  // The text of a record (or of the key). Raises BadRecord for bytes that are no UTF-8, or, with
-  // --ansi, no text of the code page: bytes that would not come back from the text, such as an
-  // undefined byte or a lead byte without its trail byte.
-  Text Read(std::string_view bytes) const {
-    if (ansi_) return ReadAnsi(bytes);
+  // The ANSI bytes of a record (or of the key). Raises BadRecord for a UTF-8 record that is not
+  // UTF-8.
+  ByteArray Read(std::string_view record) const {
+    if (ansi_) return ByteArray(record.begin(), record.end());
     Text text;
-    if (!TryUtf8ToText(bytes, text)) RaiseNotUtf8();
-    return text;
+    if (!TryUtf8ToText(record, text)) RaiseNotUtf8();
+    return platform::TextToAnsi(text);
   }
 
-  // The bytes of a result as they are written.
-  std::string Write(const Text& text) const {
-    if (!ansi_) return TextToUtf8(text);
-    const ByteArray bytes = platform::TextToAnsi(text);
-    return std::string(bytes.begin(), bytes.end());
+  // A result given as ANSI bytes, as it is written.
+  std::string Write(const ByteArray& ansi) const {
+    if (ansi_) return std::string(ansi.begin(), ansi.end());
+    return TextToUtf8(platform::AnsiToText(ansi));
   }
 
  private:
-  static Text ReadAnsi(std::string_view bytes) {
-    const ByteArray ansi(bytes.begin(), bytes.end());
-    Text text = platform::AnsiToText(ansi);
-    if (platform::TextToAnsi(text) != ansi) {
-      throw BadRecord("not a text of code page " + std::to_string(platform::AnsiCodePage()));
-    }
-    return text;
-  }
   [[noreturn, gnu::cold]] static void RaiseNotUtf8() { throw BadRecord("not valid UTF-8"); }
 
   bool ansi_;
@@ -79,11 +69,17 @@ void AppendResult(const std::string& result, char end, std::string& out, std::st
   }
 }
 
+void AppendAscii(const Text& text, std::string& out) {
+  for (const char16_t c : text) out += static_cast<char>(c);
+}
+
 // Each command's operation on one record, made once the options are known and the code page set.
+// Every operation is the library's byte form over the record's ANSI bytes, which is what the text
+// form computes for a text.
 using MakeOperation = RecordOperation (*)(const TextOptions&);
 
-// The key, read as a record is; a bad one stops the command before any record.
-Text KeyText(const TextOptions& options) {
+// The key's ANSI bytes, read as a record is; a bad one stops the command before any record.
+ByteArray KeyBytes(const TextOptions& options) {
   try {
     return Encoding(options.ansi).Read(*options.key);
   } catch (const BadRecord& e) {
@@ -92,10 +88,10 @@ Text KeyText(const TextOptions& options) {
 }
 
 RecordOperation Encrypt(const TextOptions& options) {
-  return [key = KeyText(options), encoding = Encoding(options.ansi)](
+  return [key = KeyBytes(options), encoding = Encoding(options.ansi)](
              std::string_view record, std::string& out, std::string& warning) {
-    const Text hex = EncryptDes_StrToHex(encoding.Read(record), key);
-    out += TextToUtf8(hex);
+    const Text hex = EncryptDes_ArrToHex(encoding.Read(record), key);
+    AppendAscii(hex, out);
     if (hex.size() >= kDecryptableDigits) {
       AddWarning(warning, std::to_string(hex.size()) +
                               " hexadecimal digits: decrypt takes fewer than 32767");
@@ -103,12 +99,14 @@ RecordOperation Encrypt(const TextOptions& options) {
   };
 }
 
+// Hexadecimal digits are ASCII in every code page: the record's characters are its bytes.
 RecordOperation Decrypt(const TextOptions& options) {
-  return [key = KeyText(options), encoding = Encoding(options.ansi),
+  return [key = KeyBytes(options), encoding = Encoding(options.ansi),
           end = options.records.nulEnded ? '\0' : '\n'](std::string_view record, std::string& out,
                                                         std::string& warning) {
-    const Text hex = encoding.Read(record);
-    AppendResult(encoding.Write(DecryptDes_HexToStr(hex, key)), end, out, warning);
+    const ByteArray digits = encoding.Read(record);
+    const Text hex(digits.begin(), digits.end());
+    AppendResult(encoding.Write(DecryptDes_HexToArr(hex, key)), end, out, warning);
     if (hex.size() % 16 != 0) {
       AddWarning(warning, std::to_string(hex.size()) +
                               " digits, not a multiple of 16: encrypt did not make this");
@@ -119,7 +117,8 @@ RecordOperation Decrypt(const TextOptions& options) {
 RecordOperation Encode(const TextOptions& options) {
   return
       [encoding = Encoding(options.ansi)](std::string_view record, std::string& out, std::string&) {
-        out += TextToUtf8(EncodeBase64_StrToStr(encoding.Read(record)));
+        const ByteArray encoded = Base64::EncodeBase64(encoding.Read(record));
+        out.append(encoded.begin(), encoded.end());
       };
 }
 
@@ -128,12 +127,11 @@ RecordOperation Encode(const TextOptions& options) {
 RecordOperation Decode(const TextOptions& options) {
   return [encoding = Encoding(options.ansi), end = options.records.nulEnded ? '\0' : '\n'](
              std::string_view record, std::string& out, std::string& warning) {
-    const Text text = encoding.Read(record);
-    Text decoded;
+    const ByteArray bytes = encoding.Read(record);
+    ByteArray decoded;
     try {
-      decoded = DecodeBase64_StrToStr(text);
-    } catch (const Error& e) {
-      const ByteArray bytes = platform::TextToAnsi(text);
+      decoded = Base64::DecodeBase64(bytes);
+    } catch (const Error&) {
       const auto failure = Base64::FindDecodeFailure(bytes);
       if (!failure) throw;
       const std::uint8_t character = failure->offset < bytes.size() ? bytes[failure->offset] : 0;
@@ -148,7 +146,7 @@ RecordOperation Digest(const TextOptions& options) {
   return [registers = options.registers, encoding = Encoding(options.ansi)](
              std::string_view record, std::string& out, std::string&) {
     clsMD5 md5;
-    out += TextToUtf8(md5.Md5_String_Calc(encoding.Read(record)));
+    AppendAscii(md5.Md5_Arr_Calc(encoding.Read(record)), out);
     if (registers) {
       out += TextToUtf8(u" " + md5.RegisterA() + u" " + md5.RegisterB() + u" " + md5.RegisterC() +
                         u" " + md5.RegisterD());
@@ -187,8 +185,9 @@ Command MakeTextCommand(const TextCommand& kind) {
   command.details =
       "Each operand is a record; with none, each line of standard input is one (a carriage "
       "return before the line feed is dropped). Each record gives one line of output, in input "
-      "order. Records are UTF-8, or with --ansi bytes of the code page; a record that is neither "
-      "is a bad record. A bad record stops the command (exit status 1) unless --keep-going.";
+      "order. Records are UTF-8, or with --ansi bytes of the code page, used as they are; a "
+      "record that is not UTF-8 is a bad record. A bad record stops the command (exit status 1) "
+      "unless --keep-going.";
   if (kind.keyed) {
     command.options.push_back({"key", 'k', "KEY",
                                "the key text; its first 8 ANSI bytes take effect",
