@@ -1,18 +1,15 @@
 """The compiled part of the ansicrypt package."""
 import os
 import sys
-from typing import Iterable, List, Optional, Protocol, Tuple, Union
+from typing import Iterable, List, Optional, Tuple, Union
 
+# Any object with the buffer protocol: bytes, bytearray, memoryview, array.array, mmap...
 if sys.version_info >= (3, 12):
-    from collections.abc import Buffer
+    from collections.abc import Buffer as _BytesLike
 else:
-    class Buffer(Protocol):
-        """Any object with the buffer protocol (bytes, bytearray, memoryview, array)."""
-
-        def __buffer__(self, flags: int, /) -> memoryview: ...
+    from _typeshed import ReadableBuffer as _BytesLike
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
-_BytesLike = Union[bytes, bytearray, memoryview, Buffer]
 
 __version__: str
 
