@@ -2,7 +2,6 @@
 #include "bindings/common/call_settings.h"
 
 #include "ansicrypt/common/error.h"
-#include "ansicrypt/common/utf8.h"
 
 namespace ansicrypt::bindings {
 
@@ -13,13 +12,16 @@ unsigned CheckedCodePage(std::int64_t number) {
   return page;
 }
 
-ByteArray KeyAnsiBytes(std::string_view utf8) {
+std::string_view KeyPrefix(std::string_view utf8) {
   // Nine characters take at most 36 bytes of UTF-8; the cut falls before a continuation byte.
   std::size_t end = std::min<std::size_t>(utf8.size(), 36);
   while (end < utf8.size() && end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
     --end;
   }
-  const Text key = Utf8ToText(utf8.substr(0, end));
+  return utf8.substr(0, end);
+}
+
+ByteArray KeyAnsiBytes(const Text& key) {
   return platform::TextToAnsi(std::u16string_view(key).substr(0, 9));
 }
 

@@ -31,10 +31,14 @@ class CallScope {
   platform::ScopedAnsiBestFit bestFit_;
 };
 
-// The ANSI bytes that can take effect of a key given as UTF-8 text: those of its first nine
-// characters (key 1 is the first 8 bytes of the key's ANSI form), without converting the rest of
-// a key of any length. Under the scope's code page.
-ByteArray KeyAnsiBytes(std::string_view utf8);
+// The part of a key given as UTF-8 text that can take effect: its first nine characters at most
+// (key 1 is the first 8 bytes of the key's ANSI form), so that a key of any length is never
+// converted whole.
+std::string_view KeyPrefix(std::string_view utf8);
+
+// The ANSI bytes of such a key's text that take part: those of its first nine UTF-16 units. Under
+// the scope's code page.
+ByteArray KeyAnsiBytes(const Text& key);
 
 // Whether a UTF-8 text of `utf8Bytes` bytes surely gives more than `limit` ANSI bytes, before it
 // is converted: every character gives at least one byte and takes at most three bytes of UTF-8

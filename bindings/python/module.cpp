@@ -42,6 +42,10 @@ PyObject* overrides = nullptr;
 // are, as the library's texts hold them.
 Text ToText(const py::str& text) {
   PyObject* o = text.ptr();
+#if PY_VERSION_HEX < 0x030C0000
+  // A string made by the old C API may not have its compact storage yet.
+  if (PyUnicode_READY(o) != 0) throw py::error_already_set();
+#endif
   const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(o));
   const void* data = PyUnicode_DATA(o);
   switch (PyUnicode_KIND(o)) {
@@ -143,7 +147,7 @@ auto Unlocked(std::size_t work, Operation operation) {
 // An int of any size within [low, high], else `otherwise`; a non-int raises TypeError.
 std::optional<std::int64_t> IntegerIn(const py::handle& value, const char* name, std::int64_t low,
                                       std::int64_t high) {
-  if (!PyLong_Check(value.ptr())) {
+  if (!PyLong_Check(value.ptr()) || PyBool_Check(value.ptr())) {
     throw py::type_error(std::string(name) + " must be an int, not " +
                          std::string(py::str(value.get_type().attr("__name__"))));
   }
@@ -227,8 +231,21 @@ class ObjectLock {
   std::unique_lock<std::mutex> lock_;
 };
 
+// Objects made by __new__ alone (a pickle's reduction, a failed __setstate__) hold memory that
+// was never constructed, zero-filled by the interpreter; every method checks for this mark first.
+constexpr std::uint64_t kBuilt = 0x616E7369637279;
+
+template <class Object>
+Object& Built(Object& self, const char* name) {
+  if (self.built != kBuilt) {
+    throw py::type_error(std::string(name) + " object was not initialised: call " + name + "()");
+  }
+  return self;
+}
+
 // A DES object and the key bytes it was given, from which a copy or a pickle rebuilds it.
 struct PyDes {
+  std::uint64_t built = kBuilt;
   DES des;
   std::array<std::uint8_t, 8> key1{};
   std::array<std::uint8_t, 8> key2{};
@@ -255,6 +272,7 @@ struct PyDes {
 // An MD5 object; the registers of its last digest are kept beside it, so that a copy or a pickle
 // carries them.
 struct PyMd5 {
+  std::uint64_t built = kBuilt;
   clsMD5 md5;
   std::array<std::int32_t, 4> registers{};
   std::mutex mutex;
@@ -272,29 +290,49 @@ py::tuple RegisterTuple(const std::array<std::int32_t, 4>& registers) {
   return py::make_tuple(registers[0], registers[1], registers[2], registers[3]);
 }
 
-// The digest of one file; reads that wait (a FIFO) answer Ctrl-C between them.
-std::string FileDigest(PyMd5& self, const std::filesystem::path& path) {
-  Text digest;
-  {
-    py::gil_scoped_release unlocked;
-    const std::lock_guard lock(self.mutex);
-    try {
-      platform::InputFile file(path);
-      file.OnInterrupt([] {
-        const py::gil_scoped_acquire locked;
-        if (PyErr_CheckSignals() != 0) throw Interrupted();
-      });
-      std::error_code ignored;
-      digest = self.md5.Md5_Input_Calc(file, ignored);
-    } catch (const std::system_error&) {
-      digest.clear();  // the file cannot be opened: no digest, as Md5_File_Calc gives
-    } catch (const Interrupted&) {
-      self.Keep();
-      throw;
-    }
-    self.Keep();
+// The digest of one file, the object's lock held and the interpreter's released; reads that wait
+// (a FIFO) answer Ctrl-C between them.
+Text DigestOneFile(PyMd5& self, const std::filesystem::path& path) {
+  try {
+    platform::InputFile file(path);
+    file.OnInterrupt([] {
+      const py::gil_scoped_acquire locked;
+      if (PyErr_CheckSignals() != 0) throw Interrupted();
+    });
+    std::error_code ignored;
+    return self.md5.Md5_Input_Calc(file, ignored);
+  } catch (const std::system_error&) {
+    return Text();  // the file cannot be opened: no digest, as Md5_File_Calc gives
   }
-  return TextToUtf8(digest);
+}
+
+// Something to read that is no regular file nor folder (a FIFO, a device, a socket): read alone
+// and able to wait, so that Ctrl-C must reach it.
+bool IsStream(const std::filesystem::path& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  return !error && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
+// The digests of files in order: regular files in the library's vector lanes, streams one by one
+// where Ctrl-C reaches them. The registers end as one file after another leaves them.
+std::vector<Text> DigestFiles(PyMd5& self, const std::vector<std::filesystem::path>& files) {
+  std::vector<Text> digests;
+  digests.reserve(files.size());
+  std::size_t at = 0;
+  while (at < files.size()) {
+    if (IsStream(files[at])) {
+      digests.push_back(DigestOneFile(self, files[at++]));
+      continue;
+    }
+    std::size_t end = at;
+    while (end < files.size() && !IsStream(files[end])) ++end;
+    const auto run = std::span<const std::filesystem::path>(files).subspan(at, end - at);
+    for (Text& digest : self.md5.Md5_Files_Calc(run)) digests.push_back(std::move(digest));
+    at = end;
+  }
+  return digests;
 }
 
 }  // namespace
@@ -304,6 +342,10 @@ PYBIND11_MODULE(_ansicrypt, m) {
   using namespace ansicrypt;
   using namespace ansicrypt::python;
   namespace platform = ansicrypt::platform;
+  // The module's state (the ContextVar of the overrides, pybind11's own) is one per process.
+  if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+    throw py::import_error("ansicrypt cannot be imported in a subinterpreter");
+  }
   m.doc() = "The compiled part of the ansicrypt package.";
   m.attr("__version__") = ANSICRYPT_VERSION;
 
@@ -326,6 +368,11 @@ PYBIND11_MODULE(_ansicrypt, m) {
   m.def(
       "_use_overrides",
       [](const py::object& var) {
+        // The compiled module is one per process: a subinterpreter's import of the package would
+        // replace the main interpreter's overrides.
+        if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+          throw py::import_error("ansicrypt cannot be imported in a subinterpreter");
+        }
         if (!PyContextVar_CheckExact(var.ptr())) throw py::type_error("a ContextVar is needed");
         Py_XDECREF(overrides);
         overrides = var.inc_ref().ptr();
@@ -441,6 +488,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def(
           "set_key",
           [](PyDes& self, const py::object& key) {
+            Built(self, "DES");
             const ByteArray bytes = ToBytes(key);
             const ObjectLock lock(self.mutex);
             self.SetKeys(PyDes::KeyPart(bytes, 0), PyDes::KeyPart(bytes, 8));
@@ -449,6 +497,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def(
           "set_key1",
           [](PyDes& self, const py::object& key) {
+            Built(self, "DES");
             const ByteArray bytes = ToBytes(key);
             const ObjectLock lock(self.mutex);
             self.SetKeys(PyDes::KeyPart(bytes, 0), std::nullopt);
@@ -457,6 +506,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def(
           "set_key2",
           [](PyDes& self, const py::object& key) {
+            Built(self, "DES");
             const ByteArray bytes = ToBytes(key);
             const ObjectLock lock(self.mutex);
             self.SetKeys(std::nullopt, PyDes::KeyPart(bytes, 0));
@@ -466,6 +516,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
           "encrypt_des",
           [](PyDes& self, const py::object& data, const py::object& keyNumber,
              const py::object& direction) {
+            Built(self, "DES");
             // The selectors are the library's 32-bit values: key 2 for 2, else key 1; direction 1
             // encrypts, any other value decrypts. Beyond 32 bits: error 6.
             const auto key = IntegerIn(keyNumber, "key_number", INT32_MIN, UINT32_MAX);
@@ -488,6 +539,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def(
           "encrypt_3des",
           [](PyDes& self, const py::object& data, const py::object& direction) {
+            Built(self, "DES");
             const auto way = IntegerIn(direction, "direction", 0, 3);
             if (!way) throw Error(errc::overflow);
             const ByteArray in = ToBytes(data);
@@ -505,18 +557,25 @@ PYBIND11_MODULE(_ansicrypt, m) {
           "32,760 bytes or a direction outside 0 to 3.")
       .def(py::pickle(
           [](PyDes& self) {
+            Built(self, "DES");
             const ObjectLock lock(self.mutex);
             return py::make_tuple(
                 py::bytes(reinterpret_cast<const char*>(self.key1.data()), self.key1.size()),
                 py::bytes(reinterpret_cast<const char*>(self.key2.data()), self.key2.size()));
           },
           [](const py::tuple& state) {
-            if (state.size() != 2) throw py::value_error("not the state of a DES object");
+            const auto key = [&](std::size_t i) {
+              if (state.size() != 2 || !PyBytes_Check(state[i].ptr()) ||
+                  PyBytes_GET_SIZE(state[i].ptr()) != 8) {
+                throw py::value_error("not the state of a DES object: two keys of 8 bytes");
+              }
+              return PyDes::KeyPart(ToBytes(state[i]), 0);
+            };
             auto des = std::make_unique<PyDes>();
-            des->SetKeys(PyDes::KeyPart(ToBytes(state[0]), 0),
-                         PyDes::KeyPart(ToBytes(state[1]), 0));
+            des->SetKeys(key(0), key(1));
             return des;
           }));
+  ;
 
   py::class_<PyMd5>(m, "MD5",
                     "MD5 digests as 32 uppercase hexadecimal digits. One object may be used by "
@@ -526,6 +585,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
           "string_calc",
           [](PyMd5& self, const py::str& text, const py::object& codePage,
              const py::object& bestFit) {
+            Built(self, "MD5");
             const CallSettings settings = Settings(codePage, bestFit);
             const Text in = ToText(text);
             Text digest;
@@ -543,7 +603,23 @@ PYBIND11_MODULE(_ansicrypt, m) {
           "Md5_String_Calc: the digest of the text's ANSI bytes. Error 6 for more than 32,767.")
       .def(
           "file_calc",
-          [](PyMd5& self, const py::object& path) { return FileDigest(self, PathArgument(path)); },
+          [](PyMd5& self, const py::object& path) {
+            Built(self, "MD5");
+            const std::filesystem::path file = PathArgument(path);
+            Text digest;
+            {
+              py::gil_scoped_release unlocked;
+              const std::lock_guard lock(self.mutex);
+              try {
+                digest = DigestOneFile(self, file);
+              } catch (const Interrupted&) {
+                self.Keep();
+                throw;
+              }
+              self.Keep();
+            }
+            return TextToUtf8(digest);
+          },
           py::arg("path"),
           "Md5_File_Calc: the digest of a file (str, bytes or os.PathLike), or '' when it "
           "cannot be digested (missing, a folder, unreadable, 2**28 bytes or more). Ctrl-C ends "
@@ -551,13 +627,24 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def(
           "files_calc",
           [](PyMd5& self, const py::iterable& paths) {
+            Built(self, "MD5");
+            // One path is no list of paths: a str would be taken character by character.
+            if (PyUnicode_Check(paths.ptr()) || PyBytes_Check(paths.ptr()) ||
+                PyObject_HasAttrString(paths.ptr(), "__fspath__")) {
+              throw py::type_error("files_calc takes an iterable of paths, not one path");
+            }
             std::vector<std::filesystem::path> files;
             for (const py::handle path : paths) files.push_back(PathArgument(path));
             std::vector<Text> digests;
             {
               py::gil_scoped_release unlocked;
               const std::lock_guard lock(self.mutex);
-              digests = self.md5.Md5_Files_Calc(files);
+              try {
+                digests = DigestFiles(self, files);
+              } catch (const Interrupted&) {
+                self.Keep();
+                throw;
+              }
               self.Keep();
             }
             std::vector<std::string> result;
@@ -570,20 +657,32 @@ PYBIND11_MODULE(_ansicrypt, m) {
       .def_property_readonly(
           "registers",
           [](PyMd5& self) {
+            Built(self, "MD5");
             const ObjectLock lock(self.mutex);
             return RegisterTuple(self.registers);
           },
           "The state words A, B, C, D of the last digest as signed integers.")
       .def(py::pickle(
           [](PyMd5& self) {
+            Built(self, "MD5");
             const ObjectLock lock(self.mutex);
             return py::make_tuple(RegisterTuple(self.registers));
           },
           [](const py::tuple& state) {
-            if (state.size() != 1) throw py::value_error("not the state of an MD5 object");
+            const auto invalid = [] {
+              return py::value_error("not the state of an MD5 object: four 32-bit registers");
+            };
+            if (state.size() != 1 || !PyTuple_Check(state[0].ptr())) throw invalid();
+            const auto words = py::reinterpret_borrow<py::tuple>(state[0]);
+            if (words.size() != 4) throw invalid();
             auto md5 = std::make_unique<PyMd5>();
-            const auto words = state[0].cast<std::array<std::int32_t, 4>>();
-            md5->registers = words;
+            for (std::size_t i = 0; i < 4; ++i) {
+              if (!PyLong_Check(words[i].ptr())) throw invalid();
+              const auto word = IntegerIn(words[i], "register", INT32_MIN, INT32_MAX);
+              if (!word) throw invalid();
+              md5->registers[i] = static_cast<std::int32_t>(*word);
+            }
             return md5;
           }));
+  ;
 }

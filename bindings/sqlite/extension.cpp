@@ -6,6 +6,8 @@
 // gives NULL; a library error aborts the statement with its message.
 #include <sqlite3ext.h>
 
+#include <cctype>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +16,7 @@
 #include "ansicrypt/ansicrypt.h"
 #include "bindings/common/call_settings.h"
 #include "bindings/common/error_text.h"
+#include "bindings/sqlite/sql_text.h"
 
 SQLITE_EXTENSION_INIT1
 
@@ -41,34 +44,51 @@ std::span<const std::uint8_t> BlobArgument(sqlite3_value* value) {
 bool IsBlob(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_BLOB; }
 
 // A text argument's ANSI bytes: a BLOB as it is, a TEXT converted through the code page. One that
-// surely gives more than `limit` bytes is refused with errc::overflow before it is copied or
-// converted.
+// surely gives more than `limit` bytes is refused with errc::overflow before it is read or
+// converted (a zeroblob is not even expanded).
 ByteArray AnsiArgument(sqlite3_value* value, std::size_t limit) {
   if (IsBlob(value)) {
+    if (static_cast<std::size_t>(sqlite3_value_bytes(value)) > limit) throw Error(errc::overflow);
     const auto blob = BlobArgument(value);
-    if (blob.size() > limit) throw Error(errc::overflow);
     return ByteArray(blob.begin(), blob.end());
   }
   const std::string_view utf8 = Utf8Argument(value);
   if (bindings::SurelyOver(utf8.size(), limit)) throw Error(errc::overflow);
-  return platform::TextToAnsi(Utf8ToText(utf8));
+  return platform::TextToAnsi(SqlText(utf8));
 }
 
 // A text read as characters: a TEXT from UTF-8, a BLOB one character per byte (hexadecimal digits
-// and Base64 characters are ASCII in every code page).
+// are ASCII in every code page).
 Text CharactersArgument(sqlite3_value* value) {
   if (IsBlob(value)) {
     const auto blob = BlobArgument(value);
     return Text(blob.begin(), blob.end());
   }
-  return Utf8ToText(Utf8Argument(value));
+  return SqlText(Utf8Argument(value));
 }
 
 ByteArray KeyArgument(sqlite3_value* value) {
-  if (!IsBlob(value)) return bindings::KeyAnsiBytes(Utf8Argument(value));
+  if (!IsBlob(value))
+    return bindings::KeyAnsiBytes(SqlText(bindings::KeyPrefix(Utf8Argument(value))));
   const auto blob = BlobArgument(value);
   return ByteArray(blob.begin(), blob.begin() + static_cast<std::ptrdiff_t>(
                                                     std::min<std::size_t>(blob.size(), 8)));
+}
+
+// The error the library gives a hexadecimal text too long to decrypt, found without converting
+// it: it reads the characters in pairs and refuses a step past position 32,766, so that the first
+// 32,768 characters are read first. A character that is not a hexadecimal digit among them is a
+// type mismatch (the digits are ASCII: such a character starts within the first 32,768 bytes),
+// else the length overflows.
+[[noreturn]] void RaiseLongHexError(sqlite3_value* value) {
+  const auto* bytes = static_cast<const unsigned char*>(
+      IsBlob(value) ? sqlite3_value_blob(value)
+                    : static_cast<const void*>(sqlite3_value_text(value)));
+  const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
+  for (std::size_t i = 0; i < std::min<std::size_t>(size, 32768); ++i) {
+    if (std::isxdigit(bytes[i]) == 0) throw Error(errc::type_mismatch);
+  }
+  throw Error(errc::overflow);
 }
 
 std::size_t LengthLimit(sqlite3_context* context) {
@@ -134,6 +154,12 @@ void Run(sqlite3_context* context, int argc, sqlite3_value** argv, int settingsA
     const std::string message = static_cast<const char*>(sqlite3_user_data(context)) +
                                 std::string(": ") + bindings::ErrorText(e.code());
     sqlite3_result_error(context, message.c_str(), -1);
+  } catch (const NotUtf8&) {
+    const std::string message = static_cast<const char*>(sqlite3_user_data(context)) +
+                                std::string(
+                                    ": the text is not valid UTF-8 (a BLOB passes the "
+                                    "code page's bytes as they are)");
+    sqlite3_result_error(context, message.c_str(), -1);
   } catch (const TooBig&) {
     sqlite3_result_error_toobig(context);
   } catch (const std::bad_alloc&) {
@@ -150,9 +176,10 @@ void DesEncrypt(sqlite3_context* c, int argc, sqlite3_value** argv) {
 
 void DesDecrypt(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 2, [&] {
-    // The library refuses 32,767 digits or more; a longer text is not converted first.
-    if (!IsBlob(argv[0]) && bindings::SurelyOver(Utf8Argument(argv[0]).size(), 32767)) {
-      throw Error(errc::overflow);
+    // The library refuses 32,767 digits or more; a text far longer is not converted first.
+    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
+    if (IsBlob(argv[0]) ? size > 32768 : bindings::SurelyOver(size, 32767)) {
+      RaiseLongHexError(argv[0]);
     }
     ResultText(c, platform::AnsiToText(
                       DecryptDes_HexToArr(CharactersArgument(argv[0]), KeyArgument(argv[1]))));
@@ -172,7 +199,7 @@ void Base64Encode(sqlite3_context* c, int argc, sqlite3_value** argv) {
     if (IsBlob(argv[0])) {
       bytes = BlobArgument(argv[0]);
     } else {
-      converted = platform::TextToAnsi(Utf8ToText(Utf8Argument(argv[0])));
+      converted = platform::TextToAnsi(SqlText(Utf8Argument(argv[0])));
       bytes = *converted;
     }
     ResultWritten(c, Base64::EncodedSize(bytes.size()), true,
@@ -180,17 +207,11 @@ void Base64Encode(sqlite3_context* c, int argc, sqlite3_value** argv) {
   });
 }
 
-std::span<const std::uint8_t> Base64Argument(sqlite3_value* value) {
-  if (IsBlob(value)) return BlobArgument(value);
-  const std::string_view utf8 = Utf8Argument(value);
-  return {reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()};
-}
-
+// The Base64 characters of an argument: a BLOB's bytes, or a TEXT's ANSI bytes, as the library's
+// text form reads them (best fit and all).
 void Base64Decode(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1, [&] {
-    // Base64 is ASCII: its bytes are the same in every code page and in UTF-8; a character
-    // outside ASCII fails in either form with the same error.
-    const auto base64 = Base64Argument(argv[0]);
+    const ByteArray base64 = AnsiArgument(argv[0], SIZE_MAX);
     ByteArray decoded(Base64::DecodedSize(base64));
     Base64::DecodeBase64(base64, decoded);
     ResultText(c, platform::AnsiToText(decoded));
@@ -199,7 +220,7 @@ void Base64Decode(sqlite3_context* c, int argc, sqlite3_value** argv) {
 
 void Base64DecodeBlob(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1, [&] {
-    const auto base64 = Base64Argument(argv[0]);
+    const ByteArray base64 = AnsiArgument(argv[0], SIZE_MAX);
     ResultWritten(c, Base64::DecodedSize(base64), false,
                   [&](std::span<std::uint8_t> out) { Base64::DecodeBase64(base64, out); });
   });

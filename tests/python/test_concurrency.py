@@ -198,3 +198,46 @@ def test_ctrl_c_ends_a_read_that_waits(tmp_path):
     with pytest.raises(KeyboardInterrupt):
         ansicrypt.MD5().file_calc(fifo)
     assert time.monotonic() - started < 10
+
+
+def test_ctrl_c_ends_files_calc_that_waits(tmp_path):
+    fifo = tmp_path / "fifo"
+    os.mkfifo(fifo)
+    plain = tmp_path / "plain"
+    plain.write_bytes(b"abc")
+
+    def hold_open():
+        with open(fifo, "wb"):
+            time.sleep(20)
+
+    threading.Thread(target=hold_open, daemon=True).start()
+    threading.Timer(0.5, lambda: os.kill(os.getpid(), signal.SIGINT)).start()
+    started = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        ansicrypt.MD5().files_calc([plain, fifo, plain])
+    assert time.monotonic() - started < 10
+
+
+def test_files_calc_keeps_its_answers_around_streams(tmp_path):
+    fifo = tmp_path / "fifo"
+    os.mkfifo(fifo)
+    files = []
+    for i in range(40):
+        path = tmp_path / f"f{i}"
+        path.write_bytes(os.urandom(i * 1000))
+        files.append(path)
+
+    def feed():
+        with open(fifo, "wb") as f:
+            f.write(b"streamed")
+
+    threading.Thread(target=feed).start()
+    md5 = ansicrypt.MD5()
+    paths = files[:20] + [fifo] + files[20:] + [tmp_path / "missing"]
+    want = [hashlib.md5(p.read_bytes()).hexdigest().upper() for p in files[:20]]
+    want += [hashlib.md5(b"streamed").hexdigest().upper()]
+    want += [hashlib.md5(p.read_bytes()).hexdigest().upper() for p in files[20:]] + [""]
+    assert md5.files_calc(paths) == want
+    alone = ansicrypt.MD5()
+    alone.file_calc(files[-1])
+    assert md5.registers == alone.registers

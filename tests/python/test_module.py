@@ -5,6 +5,7 @@ import os
 import random
 import struct
 import subprocess
+import sys
 import threading
 
 import pytest
@@ -220,6 +221,14 @@ def test_same_results_as_the_tool(tool):
         (lambda: ansicrypt.encode_base64_str_to_str("x", best_fit="yes"), TypeError, None),
         (lambda: ansicrypt.MD5().file_calc("a\x00b"), ValueError, None),
         (lambda: ansicrypt.MD5().files_calc(["ok", b"a\x00b"]), ValueError, None),
+        (lambda: ansicrypt.MD5().files_calc("one/path"), TypeError, None),
+        (lambda: ansicrypt.encode_base64_str_to_str("x", code_page=True), TypeError, None),
+        (lambda: ansicrypt.DES().encrypt_des(b"x", key_number=True), TypeError, None),
+        # Objects that were never built, and states that are no state.
+        (lambda: ansicrypt.DES.__new__(ansicrypt.DES).encrypt_des(b"abc"), TypeError, None),
+        (lambda: ansicrypt.MD5.__new__(ansicrypt.MD5).string_calc("abc"), TypeError, None),
+        (lambda: ansicrypt.MD5.__new__(ansicrypt.MD5).__setstate__(("abc",)), ValueError, None),
+        (lambda: ansicrypt.DES.__new__(ansicrypt.DES).__setstate__((b"abc",)), ValueError, None),
     ],
 )
 def test_arguments_of_any_value(call, error, code):
@@ -227,7 +236,7 @@ def test_arguments_of_any_value(call, error, code):
         call()
     if code is not None:
         assert caught.value.code == code
-    if error is ValueError:
+    if error is ValueError and "x00" in str(call.__code__.co_consts):
         assert str(caught.value) == "embedded null byte"
 
 
@@ -294,3 +303,40 @@ def test_the_package_is_typed():
     assert compiled.__name__ == "ansicrypt._ansicrypt"
     for name in ansicrypt.__all__:
         assert hasattr(ansicrypt, name), name
+
+
+def test_subinterpreters_are_refused():
+    try:
+        import _xxsubinterpreters as interpreters
+    except ImportError:
+        pytest.skip("no subinterpreters")
+    script = (
+        "import _xxsubinterpreters as i, ansicrypt\n"
+        "n = i.create()\n"
+        "try:\n"
+        "    i.run_string(n, 'import ansicrypt')\n"
+        "except Exception as e:\n"
+        "    print('refused', 'subinterpreter' in str(e))\n"
+        "with ansicrypt.code_page(936):\n"
+        "    print(ansicrypt.encode_base64_str_to_str('\\u4e2d'))\n"
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True)
+    assert run.stdout.split() == ["refused", "True", "1tA="]
+
+
+def test_legacy_strings_that_are_not_ready():
+    import ctypes
+    api = ctypes.pythonapi
+    if not hasattr(api, "PyUnicode_FromUnicode") or sys.version_info >= (3, 12):
+        pytest.skip("no legacy string API")
+    api.PyUnicode_FromUnicode.restype = ctypes.py_object
+    api.PyUnicode_FromUnicode.argtypes = [ctypes.c_void_p, ctypes.c_ssize_t]
+    api.PyUnicode_AsUnicode.restype = ctypes.c_void_p
+    api.PyUnicode_AsUnicode.argtypes = [ctypes.py_object]
+    import warnings
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        legacy = api.PyUnicode_FromUnicode(None, 4)  # storage filled afterwards, not ready
+        characters = ctypes.create_unicode_buffer("abcd")
+        ctypes.memmove(api.PyUnicode_AsUnicode(legacy), characters, 4 * ctypes.sizeof(ctypes.c_wchar))
+    assert ansicrypt.encode_base64_str_to_str(legacy) == "YWJjZA=="

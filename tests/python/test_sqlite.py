@@ -164,3 +164,59 @@ def test_memory_follows_the_result(extension, kind, limit_mb):
     run = subprocess.run([sys.executable, "-c", MEMORY, extension, kind], capture_output=True,
                          text=True, check=True)
     assert int(run.stdout) < limit_mb, run.stdout
+
+
+def test_text_from_utf16_databases_and_text_that_is_not_utf8(tmp_path):
+    # A UTF-16 database hands a lone surrogate over as three bytes: it is one character, as in
+    # Python; bytes that are not UTF-8 in a TEXT are refused, not read as "?".
+    import ansicrypt
+    db = sqlite3.connect(tmp_path / "u16.db")
+    db.enable_load_extension(True)
+    db.load_extension(os.environ["ANSICRYPT_SQLITE_EXTENSION"])
+    db.execute("PRAGMA encoding = 'UTF-16le'")
+    db.execute("CREATE TABLE t (s TEXT)")
+    db.execute("INSERT INTO t VALUES (CAST(x'41003dd8' AS TEXT))")  # 'A' + U+D83D
+    assert one(db, "SELECT ansi_base64_encode(s) FROM t") == ansicrypt.encode_base64_str_to_str("A\ud83d")
+    assert one(db, "SELECT ansi_base64_encode(s, 65001) FROM t") == "Qe+/vQ=="
+    assert one(db, "SELECT ansi_md5(s) FROM t") == ansicrypt.MD5().string_calc("A\ud83d")
+    assert one(db, "SELECT ansi_des_encrypt('x', s) FROM t") == ansicrypt.encrypt_des_str_to_hex("x", "A\ud83d")
+    utf8 = sqlite3.connect(":memory:")
+    utf8.enable_load_extension(True)
+    utf8.load_extension(os.environ["ANSICRYPT_SQLITE_EXTENSION"])
+    for sql in ("ansi_md5(CAST(x'636166e9' AS TEXT))", "ansi_des_encrypt('x', CAST(x'ff' AS TEXT))",
+                "ansi_base64_decode(CAST(x'5157e9' AS TEXT))", "ansi_des_decrypt(CAST(x'c0' AS TEXT), 'k')"):
+        with pytest.raises(sqlite3.OperationalError, match="not valid UTF-8"):
+            one(utf8, "SELECT " + sql)
+
+
+@pytest.mark.parametrize("text", ["QU\u00e9=", "\uff31\uff35\uff2a\uff24", "\U0001f600AA", "Zm9v", "QUJD"])
+@pytest.mark.parametrize("best_fit", [0, 1])
+def test_base64_decode_reads_the_texts_ansi_bytes(db, text, best_fit):
+    # As the library's text form does: the Base64 text's bytes in the code page, best fit too.
+    import ansicrypt
+    try:
+        want = ansicrypt.decode_base64_str_to_str(text, code_page=1252, best_fit=bool(best_fit))
+    except ansicrypt.Error as e:
+        with pytest.raises(sqlite3.OperationalError, match=rf"\(error {e.code}\)"):
+            one(db, "SELECT ansi_base64_decode(?, 1252, ?)", text, best_fit)
+    else:
+        assert one(db, "SELECT ansi_base64_decode(?, 1252, ?)", text, best_fit) == want
+
+
+@pytest.mark.parametrize("hex_text", ["X" + "0" * 100000, "\u00e9" * 50000, "0" * 32766 + "G" + "0" * 70000,
+                                      "0" * 100000])
+def test_long_hex_keeps_the_legacy_error(db, hex_text):
+    import ansicrypt
+    with pytest.raises(ansicrypt.Error) as caught:
+        ansicrypt.decrypt_des_hex_to_str(hex_text, "k")
+    with pytest.raises(sqlite3.OperationalError, match=rf"\(error {caught.value.code}\)"):
+        one(db, "SELECT ansi_des_decrypt(?, 'k')", hex_text)
+
+
+def test_oversized_blobs_are_refused_before_they_are_read(extension):
+    if os.environ.get("ASAN_OPTIONS"):
+        pytest.skip("AddressSanitizer's shadow memory hides the extension's own use")
+    script = MEMORY.replace('sys.argv[2] == "encode"', "False").replace("n = 100_000_000", "n = 900_000_000")
+    run = subprocess.run([sys.executable, "-c", script, extension, "md5"], capture_output=True,
+                         text=True, check=True)
+    assert int(run.stdout) < 100, run.stdout
