@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "ansicrypt/common/types.h"
@@ -14,21 +15,28 @@ namespace ansicrypt::bindings {
 struct CallSettings {
   unsigned codePage = 1252;  // the library's default
   bool bestFit = false;
+  bool operator==(const CallSettings&) const = default;
 };
 
 // A code page number of any width: itself when the library knows it, else
 // Error(errc::invalid_argument) (874, 932, 936, 949, 950, 1250 to 1258 and 65001 are known).
 unsigned CheckedCodePage(std::int64_t number);
 
-// Puts `settings` in force on this thread for the scope, over whatever else is set.
+// Puts `settings` in force on this thread for the scope, over whatever else is set; nothing to do
+// (the common case) when they are in force already. `current` is what is in force, when the
+// caller knows it (reading it costs thread-local look-ups in a loaded module).
 class CallScope {
  public:
+  CallScope(const CallSettings& settings, const CallSettings& current) {
+    if (current.codePage != settings.codePage) codePage_.emplace(settings.codePage);
+    if (current.bestFit != settings.bestFit) bestFit_.emplace(settings.bestFit);
+  }
   explicit CallScope(const CallSettings& settings)
-      : codePage_(settings.codePage), bestFit_(settings.bestFit) {}
+      : CallScope(settings, {platform::AnsiCodePage(), platform::AnsiBestFit()}) {}
 
  private:
-  platform::ScopedAnsiCodePage codePage_;
-  platform::ScopedAnsiBestFit bestFit_;
+  std::optional<platform::ScopedAnsiCodePage> codePage_;
+  std::optional<platform::ScopedAnsiBestFit> bestFit_;
 };
 
 // The part of a key given as UTF-8 text that can take effect: its first nine characters at most

@@ -176,23 +176,34 @@ bool BoolArgument(const py::handle& value, const char* name) {
 }
 
 // The settings of one call: its own arguments, else the context's overrides, else the module's
-// defaults (set_ansi_code_page, set_ansi_best_fit).
-CallSettings Settings(const py::object& codePage, const py::object& bestFit) {
-  py::object page = codePage;
-  py::object fit = bestFit;
-  if ((page.is_none() || fit.is_none()) && overrides != nullptr) {
+// defaults (set_ansi_code_page, set_ansi_best_fit), which are also what is in force.
+struct Resolved {
+  CallSettings wanted;
+  CallSettings current;
+};
+
+Resolved Resolve(const py::object& codePage, const py::object& bestFit) {
+  PyObject* page = codePage.ptr();
+  PyObject* fit = bestFit.ptr();
+  py::object context;  // holds the overrides while their items are in use
+  if ((page == Py_None || fit == Py_None) && overrides != nullptr) {
     PyObject* value = nullptr;
     if (PyContextVar_Get(overrides, nullptr, &value) != 0) throw py::error_already_set();
     if (value != nullptr) {
-      const auto context = py::reinterpret_steal<py::tuple>(value);
-      if (page.is_none()) page = context[0];
-      if (fit.is_none()) fit = context[1];
+      context = py::reinterpret_steal<py::object>(value);
+      if (page == Py_None) page = PyTuple_GET_ITEM(value, 0);
+      if (fit == Py_None) fit = PyTuple_GET_ITEM(value, 1);
     }
   }
-  CallSettings settings{platform::AnsiCodePage(), platform::AnsiBestFit()};
-  if (!page.is_none()) settings.codePage = CodePageArgument(page);
-  if (!fit.is_none()) settings.bestFit = BoolArgument(fit, "best_fit");
-  return settings;
+  const CallSettings defaults{platform::AnsiCodePage(), platform::AnsiBestFit()};
+  CallSettings settings = defaults;
+  if (page != Py_None) settings.codePage = CodePageArgument(py::handle(page));
+  if (fit != Py_None) settings.bestFit = BoolArgument(py::handle(fit), "best_fit");
+  return {settings, defaults};
+}
+
+CallSettings Settings(const py::object& codePage, const py::object& bestFit) {
+  return Resolve(codePage, bestFit).wanted;
 }
 
 // A path as open() takes it: str, bytes or os.PathLike (its __fspath__ may raise); a name with a
@@ -407,10 +418,10 @@ PYBIND11_MODULE(_ansicrypt, m) {
   // Text operations.
   const auto textCall = [](const py::str& text, const py::object& codePage,
                            const py::object& bestFit, auto operation) {
-    const CallSettings settings = Settings(codePage, bestFit);
+    const Resolved settings = Resolve(codePage, bestFit);
     const Text in = ToText(text);
     const Text out = Unlocked(in.size() * 2, [&] {
-      const CallScope scope(settings);
+      const CallScope scope(settings.wanted, settings.current);
       return operation(in);
     });
     return FromText(out);
@@ -586,13 +597,13 @@ PYBIND11_MODULE(_ansicrypt, m) {
           [](PyMd5& self, const py::str& text, const py::object& codePage,
              const py::object& bestFit) {
             Built(self, "MD5");
-            const CallSettings settings = Settings(codePage, bestFit);
+            const Resolved settings = Resolve(codePage, bestFit);
             const Text in = ToText(text);
             Text digest;
             {
               py::gil_scoped_release unlocked;
               const std::lock_guard lock(self.mutex);
-              const CallScope scope(settings);
+              const CallScope scope(settings.wanted, settings.current);
               digest = self.md5.Md5_String_Calc(in);
               self.Keep();
             }

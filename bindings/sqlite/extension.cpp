@@ -148,7 +148,9 @@ void Run(sqlite3_context* context, int argc, sqlite3_value** argv, int settingsA
     if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return;  // the result stays NULL
   }
   try {
-    const CallScope scope(SettingsArguments(argc, argv, settingsAt));
+    // The extension's own copy of the library is at its defaults but inside a call: nobody else
+    // can set it.
+    const CallScope scope(SettingsArguments(argc, argv, settingsAt), CallSettings{});
     operation();
   } catch (const Error& e) {
     const std::string message = static_cast<const char*>(sqlite3_user_data(context)) +

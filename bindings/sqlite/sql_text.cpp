@@ -32,8 +32,10 @@ Text SqlText(std::string_view utf8) {
       at = i + 1;  // an ED that begins an ordinary character, or an ill-formed one
       continue;
     }
-    if (!TryUtf8ToText(utf8.substr(start, i - start), run)) throw NotUtf8();
-    text += run;
+    // A run up to the end goes straight into the text when it is all there is (the common case).
+    Text& into = start == 0 && i == utf8.size() ? text : run;
+    if (!TryUtf8ToText(utf8.substr(start, i - start), into)) throw NotUtf8();
+    if (&into == &run) text += run;
     if (i == utf8.size()) return text;
     text += static_cast<char16_t>(0xD000 | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F));
     start = at = i + 3;
