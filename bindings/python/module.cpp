@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ansicrypt/ansicrypt.h"
+#include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "bindings/common/call_settings.h"
 #include "bindings/common/error_text.h"
 
@@ -317,28 +318,20 @@ Text DigestOneFile(PyMd5& self, const std::filesystem::path& path) {
   }
 }
 
-// Something to read that is no regular file nor folder (a FIFO, a device, a socket): read alone
-// and able to wait, so that Ctrl-C must reach it.
-bool IsStream(const std::filesystem::path& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  return !error && !std::filesystem::is_regular_file(status) &&
-         !std::filesystem::is_directory(status);
-}
-
-// The digests of files in order: regular files in the library's vector lanes, streams one by one
-// where Ctrl-C reaches them. The registers end as one file after another leaves them.
+// The digests of files in order: regular files in the library's vector lanes, streams (FIFOs,
+// devices, sockets: read alone, and able to wait) one by one where Ctrl-C reaches them. The
+// registers end as one file after another leaves them.
 std::vector<Text> DigestFiles(PyMd5& self, const std::vector<std::filesystem::path>& files) {
   std::vector<Text> digests;
   digests.reserve(files.size());
   std::size_t at = 0;
   while (at < files.size()) {
-    if (IsStream(files[at])) {
+    if (detail::IsStreamPath(files[at])) {
       digests.push_back(DigestOneFile(self, files[at++]));
       continue;
     }
     std::size_t end = at;
-    while (end < files.size() && !IsStream(files[end])) ++end;
+    while (end < files.size() && !detail::IsStreamPath(files[end])) ++end;
     const auto run = std::span<const std::filesystem::path>(files).subspan(at, end - at);
     for (Text& digest : self.md5.Md5_Files_Calc(run)) digests.push_back(std::move(digest));
     at = end;

@@ -43,6 +43,15 @@ class Encoding {
     return platform::TextToAnsi(text);
   }
 
+  // A record read as characters (hexadecimal digits, ASCII in every code page): with --ansi one
+  // per byte, else its UTF-8 decoded, as the library's text form reads them.
+  Text ReadCharacters(std::string_view record) const {
+    if (ansi_) return Text(record.begin(), record.end());
+    Text text;
+    if (!TryUtf8ToText(record, text)) RaiseNotUtf8();
+    return text;
+  }
+
   // A result given as ANSI bytes, as it is written.
   std::string Write(const ByteArray& ansi) const {
     if (ansi_) return std::string(ansi.begin(), ansi.end());
@@ -99,13 +108,11 @@ RecordOperation Encrypt(const TextOptions& options) {
   };
 }
 
-// Hexadecimal digits are ASCII in every code page: the record's characters are its bytes.
 RecordOperation Decrypt(const TextOptions& options) {
   return [key = KeyBytes(options), encoding = Encoding(options.ansi),
           end = options.records.nulEnded ? '\0' : '\n'](std::string_view record, std::string& out,
                                                         std::string& warning) {
-    const ByteArray digits = encoding.Read(record);
-    const Text hex(digits.begin(), digits.end());
+    const Text hex = encoding.ReadCharacters(record);
     AppendResult(encoding.Write(DecryptDes_HexToArr(hex, key)), end, out, warning);
     if (hex.size() % 16 != 0) {
       AddWarning(warning, std::to_string(hex.size()) +

@@ -5,6 +5,30 @@
 
 key=0123456789ABCDEF
 
+# signal_a_replacement SIGNAL CHECK: sends SIGNAL to base64 while it replaces ./result from a slow
+# FIFO, once the shell command CHECK holds; the tool ends by SIGNAL, leaving result as it was and
+# no temporary file.
+signal_a_replacement() {
+  local signal=$1 check=$2 feeder tool status=0
+  echo old > result
+  mkfifo "slow$signal"
+  ( { head -c 3000000 /dev/zero; sleep 5; } > "slow$signal" ) & feeder=$!
+  # Started in the background by a script, the tool would ignore SIGINT and SIGQUIT; set -m keeps
+  # them.
+  set -m
+  "$bin" base64 "slow$signal" -o result & tool=$!
+  set +m
+  sleep 0.5
+  sh -c "$check" || fail "before SIG$signal: $check"
+  kill -"$signal" "$tool"
+  wait "$tool" || status=$?
+  kill "$feeder" 2>/dev/null || true
+  wait "$feeder" 2>/dev/null || true
+  expect_eq "$status" $((128 + $(kill -l "$signal"))) "exit status after SIG$signal"
+  expect_eq "$(cat result)" old "OUT untouched after SIG$signal"
+  no_temporary_files
+}
+
 case $case_name in
 input_is_output)
   random_file data 100000
@@ -258,44 +282,13 @@ signals_remove_a_named_temporary_file)
   # Under AddressSanitizer its own handlers take these.
   [ -n "${ASAN_OPTIONS:-}" ] || signals="$signals SEGV BUS FPE"
   for signal in $signals; do
-    echo old > result
-    mkfifo "slow$signal"
-    ( { head -c 3000000 /dev/zero; sleep 5; } > "slow$signal" ) & feeder=$!
-    # Started in the background by a script, the tool would ignore SIGQUIT; set -m keeps it.
-    set -m
-    "$bin" base64 "slow$signal" -o result & tool=$!
-    set +m
-    sleep 0.5
-    ls -a | grep -q '^\.ansicrypt-' || fail "the named fallback is in use"
-    kill -"$signal" "$tool"
-    status=0
-    wait "$tool" || status=$?
-    kill "$feeder" 2>/dev/null || true
-    wait "$feeder" 2>/dev/null || true
-    expect_eq "$status" $((128 + $(kill -l "$signal"))) "exit status after SIG$signal"
-    expect_eq "$(cat result)" old "OUT untouched after SIG$signal"
-    no_temporary_files
+    signal_a_replacement "$signal" "ls -a | grep -q '^\.ansicrypt-'"
   done
   umount /proc
   ;;
 signals_remove_the_temporary_file)
   for signal in TERM INT HUP QUIT USR1 USR2 ALRM PIPE KILL; do
-    echo old > out
-    mkfifo "slow$signal"
-    ( { head -c 3000000 /dev/zero; sleep 5; } > "slow$signal" ) & feeder=$!
-    # Started in the background by a script, the tool would ignore SIGINT; set -m keeps it.
-    set -m
-    "$bin" base64 "slow$signal" -o out & tool=$!
-    set +m
-    sleep 0.5
-    kill -"$signal" "$tool"
-    status=0
-    wait "$tool" || status=$?
-    kill "$feeder" 2>/dev/null || true
-    wait "$feeder" 2>/dev/null || true
-    expect_eq "$status" $((128 + $(kill -l "$signal"))) "exit status after SIG$signal"
-    expect_eq "$(cat out)" old "OUT untouched after SIG$signal"
-    no_temporary_files
+    signal_a_replacement "$signal" true
   done
   # A file-size limit is a write error like any other: reported, nothing left behind.
   random_file big 3000000
