@@ -6,7 +6,6 @@
 // gives NULL; a library error aborts the statement with its message.
 #include <sqlite3ext.h>
 
-#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,8 +14,8 @@
 
 #include "ansicrypt/ansicrypt.h"
 #include "bindings/common/call_settings.h"
-#include "bindings/common/error_text.h"
-#include "bindings/sqlite/sql_text.h"
+#include "bindings/common/text_argument.h"
+#include "bindings/common/utf8_argument.h"
 
 SQLITE_EXTENSION_INIT1
 
@@ -29,66 +28,19 @@ using bindings::CallSettings;
 // A string or BLOB too large for SQLite: the statement fails as SQLite's own functions fail.
 struct TooBig {};
 
-std::string_view Utf8Argument(sqlite3_value* value) {
-  const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(value));
-  const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-  return {data == nullptr ? "" : data, size};
-}
-
-std::span<const std::uint8_t> BlobArgument(sqlite3_value* value) {
-  const auto* data = static_cast<const std::uint8_t*>(sqlite3_value_blob(value));
-  const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-  return {data, data == nullptr ? 0 : size};
-}
-
 bool IsBlob(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_BLOB; }
 
-// A text argument's ANSI bytes: a BLOB as it is, a TEXT converted through the code page. One that
-// surely gives more than `limit` bytes is refused with errc::overflow before it is read or
-// converted (a zeroblob is not even expanded).
-ByteArray AnsiArgument(sqlite3_value* value, std::size_t limit) {
-  if (IsBlob(value)) {
-    if (static_cast<std::size_t>(sqlite3_value_bytes(value)) > limit) throw Error(errc::overflow);
-    const auto blob = BlobArgument(value);
-    return ByteArray(blob.begin(), blob.end());
+// A TEXT as UTF-8, a BLOB as the code page's bytes. A BLOB of more than `blobLimit` bytes is
+// refused with errc::overflow before it is read (a zeroblob is not even expanded).
+bindings::TextArgument Argument(sqlite3_value* value, std::size_t blobLimit = SIZE_MAX) {
+  const bool blob = IsBlob(value);
+  if (blob && static_cast<std::size_t>(sqlite3_value_bytes(value)) > blobLimit) {
+    throw Error(errc::overflow);
   }
-  const std::string_view utf8 = Utf8Argument(value);
-  if (bindings::SurelyOver(utf8.size(), limit)) throw Error(errc::overflow);
-  return platform::TextToAnsi(SqlText(utf8));
-}
-
-// A text read as characters: a TEXT from UTF-8, a BLOB one character per byte (hexadecimal digits
-// are ASCII in every code page).
-Text CharactersArgument(sqlite3_value* value) {
-  if (IsBlob(value)) {
-    const auto blob = BlobArgument(value);
-    return Text(blob.begin(), blob.end());
-  }
-  return SqlText(Utf8Argument(value));
-}
-
-ByteArray KeyArgument(sqlite3_value* value) {
-  if (!IsBlob(value))
-    return bindings::KeyAnsiBytes(SqlText(bindings::KeyPrefix(Utf8Argument(value))));
-  const auto blob = BlobArgument(value);
-  return ByteArray(blob.begin(), blob.begin() + static_cast<std::ptrdiff_t>(
-                                                    std::min<std::size_t>(blob.size(), 8)));
-}
-
-// The error the library gives a hexadecimal text too long to decrypt, found without converting
-// it: it reads the characters in pairs and refuses a step past position 32,766, so that the first
-// 32,768 characters are read first. A character that is not a hexadecimal digit among them is a
-// type mismatch (the digits are ASCII: such a character starts within the first 32,768 bytes),
-// else the length overflows.
-[[noreturn]] void RaiseLongHexError(sqlite3_value* value) {
-  const auto* bytes = static_cast<const unsigned char*>(
-      IsBlob(value) ? sqlite3_value_blob(value)
-                    : static_cast<const void*>(sqlite3_value_text(value)));
+  const void* data = blob ? sqlite3_value_blob(value) : sqlite3_value_text(value);
   const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-  for (std::size_t i = 0; i < std::min<std::size_t>(size, 32768); ++i) {
-    if (std::isxdigit(bytes[i]) == 0) throw Error(errc::type_mismatch);
-  }
-  throw Error(errc::overflow);
+  if (data == nullptr) return {{}, blob};
+  return {{static_cast<const char*>(data), size}, blob};
 }
 
 std::size_t LengthLimit(sqlite3_context* context) {
@@ -96,8 +48,7 @@ std::size_t LengthLimit(sqlite3_context* context) {
       sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LENGTH, -1));
 }
 
-void ResultText(sqlite3_context* context, const Text& text) {
-  const std::string utf8 = TextToUtf8(text);
+void ResultText(sqlite3_context* context, const std::string& utf8) {
   if (utf8.size() > LengthLimit(context)) throw TooBig();
   sqlite3_result_text64(context, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
@@ -139,6 +90,10 @@ CallSettings SettingsArguments(int argc, sqlite3_value** argv, int at) {
   return settings;
 }
 
+const char* Name(sqlite3_context* context) {
+  return static_cast<const char*>(sqlite3_user_data(context));
+}
+
 // Calls `operation` with the settings of the optional arguments from `settingsAt` in force, and
 // turns a library error into an SQL error naming the function and the legacy number.
 template <class Operation>
@@ -153,14 +108,10 @@ void Run(sqlite3_context* context, int argc, sqlite3_value** argv, int settingsA
     const CallScope scope(SettingsArguments(argc, argv, settingsAt), CallSettings{});
     operation();
   } catch (const Error& e) {
-    const std::string message = static_cast<const char*>(sqlite3_user_data(context)) +
-                                std::string(": ") + bindings::ErrorText(e.code());
+    const std::string message = bindings::FailureMessage(Name(context), e.code());
     sqlite3_result_error(context, message.c_str(), -1);
-  } catch (const NotUtf8&) {
-    const std::string message = static_cast<const char*>(sqlite3_user_data(context)) +
-                                std::string(
-                                    ": the text is not valid UTF-8 (a BLOB passes the "
-                                    "code page's bytes as they are)");
+  } catch (const bindings::NotUtf8&) {
+    const std::string message = bindings::NotUtf8Message(Name(context), "a BLOB");
     sqlite3_result_error(context, message.c_str(), -1);
   } catch (const TooBig&) {
     sqlite3_result_error_toobig(context);
@@ -171,37 +122,29 @@ void Run(sqlite3_context* context, int argc, sqlite3_value** argv, int settingsA
 
 void DesEncrypt(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 2, [&] {
-    ResultText(
-        c, EncryptDes_ArrToHex(AnsiArgument(argv[0], DES::kMaxInputBytes), KeyArgument(argv[1])));
+    ResultText(c, bindings::DesEncrypt(Argument(argv[0], DES::kMaxInputBytes), Argument(argv[1])));
   });
 }
 
 void DesDecrypt(sqlite3_context* c, int argc, sqlite3_value** argv) {
-  Run(c, argc, argv, 2, [&] {
-    // The library refuses 32,767 digits or more; a text far longer is not converted first.
-    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
-    if (IsBlob(argv[0]) ? size > 32768 : bindings::SurelyOver(size, 32767)) {
-      RaiseLongHexError(argv[0]);
-    }
-    ResultText(c, platform::AnsiToText(
-                      DecryptDes_HexToArr(CharactersArgument(argv[0]), KeyArgument(argv[1]))));
-  });
+  Run(c, argc, argv, 2,
+      [&] { ResultText(c, bindings::DesDecrypt(Argument(argv[0]), Argument(argv[1]))); });
 }
 
 void Md5(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1,
-      [&] { ResultText(c, clsMD5().Md5_Arr_Calc(AnsiArgument(argv[0], clsMD5::kMaxTextBytes))); });
+      [&] { ResultText(c, bindings::Md5(Argument(argv[0], clsMD5::kMaxTextBytes))); });
 }
 
 // The Base64 text is written straight into SQLite's result.
 void Base64Encode(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1, [&] {
+    const bindings::TextArgument text = Argument(argv[0]);
     std::optional<ByteArray> converted;
-    std::span<const std::uint8_t> bytes;
-    if (IsBlob(argv[0])) {
-      bytes = BlobArgument(argv[0]);
-    } else {
-      converted = platform::TextToAnsi(SqlText(Utf8Argument(argv[0])));
+    std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.bytes.data()),
+                                        text.bytes.size());
+    if (!text.ansi) {
+      converted = bindings::AnsiBytes(text, SIZE_MAX);
       bytes = *converted;
     }
     ResultWritten(c, Base64::EncodedSize(bytes.size()), true,
@@ -213,16 +156,16 @@ void Base64Encode(sqlite3_context* c, int argc, sqlite3_value** argv) {
 // text form reads them (best fit and all).
 void Base64Decode(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1, [&] {
-    const ByteArray base64 = AnsiArgument(argv[0], SIZE_MAX);
+    const ByteArray base64 = bindings::AnsiBytes(Argument(argv[0]), SIZE_MAX);
     ByteArray decoded(Base64::DecodedSize(base64));
     Base64::DecodeBase64(base64, decoded);
-    ResultText(c, platform::AnsiToText(decoded));
+    ResultText(c, TextToUtf8(platform::AnsiToText(decoded)));
   });
 }
 
 void Base64DecodeBlob(sqlite3_context* c, int argc, sqlite3_value** argv) {
   Run(c, argc, argv, 1, [&] {
-    const ByteArray base64 = AnsiArgument(argv[0], SIZE_MAX);
+    const ByteArray base64 = bindings::AnsiBytes(Argument(argv[0]), SIZE_MAX);
     ResultWritten(c, Base64::DecodedSize(base64), false,
                   [&](std::span<std::uint8_t> out) { Base64::DecodeBase64(base64, out); });
   });

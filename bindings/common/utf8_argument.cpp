@@ -1,11 +1,11 @@
 // UTF-8 with lone surrogates, through the library's strict decoder for the runs between them.
-#include "bindings/sqlite/sql_text.h"
+#include "bindings/common/utf8_argument.h"
 
 #include <cstring>
 
 #include "ansicrypt/common/utf8.h"
 
-namespace ansicrypt::sqlite {
+namespace ansicrypt::bindings {
 namespace {
 
 // A surrogate written as UTF-8 would write a character: ED, then A0..BF, then a continuation byte.
@@ -18,7 +18,7 @@ bool IsEncodedSurrogate(std::string_view utf8, std::size_t i) {
 
 }  // namespace
 
-Text SqlText(std::string_view utf8) {
+Text ArgumentText(std::string_view utf8) {
   Text text;
   Text run;
   std::size_t start = 0;
@@ -42,4 +42,4 @@ Text SqlText(std::string_view utf8) {
   }
 }
 
-}  // namespace ansicrypt::sqlite
+}  // namespace ansicrypt::bindings
