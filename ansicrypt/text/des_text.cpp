@@ -14,13 +14,18 @@ namespace {
 constexpr std::uint8_t kEncrypt = 1;
 constexpr std::uint8_t kDecrypt = 2;
 
-// Single DES under key 1 on a fresh object keyed with the key's ANSI bytes, in place in `data`.
-// Key 1 is their first 8 bytes (zero-filled); key 2 takes no part, so only key 1 is scheduled.
-void RunDes(ByteArray& data, const ByteArray& key, std::uint8_t direction) {
+// Single DES under key 1, in place in `data`.
+void RunDes(ByteArray& data, DES& keyed, std::uint8_t direction) {
+  std::uint8_t keyNumber = 1;
+  keyed.EncryptDes_ArrToArr(data, data, keyNumber, direction);
+}
+
+// An object keyed with the key's ANSI bytes: key 1 is their first 8 bytes (zero-filled); key 2
+// takes no part, so only key 1 is scheduled.
+DES Keyed(const ByteArray& key) {
   DES des;
   des.SetKey1(key);
-  std::uint8_t keyNumber = 1;
-  des.EncryptDes_ArrToArr(data, data, keyNumber, direction);
+  return des;
 }
 
 // The ANSI bytes of a key text that can take effect: those of the first 8 characters at most, and
@@ -54,10 +59,15 @@ constexpr std::size_t kMaxPosition = 32767;
 
 }  // namespace
 
-Text EncryptDes_ArrToHex(const ByteArray& plain, const ByteArray& key) {
+Text EncryptDes_ArrToHex(const ByteArray& plain, DES& keyed) {
   ByteArray data = plain;
-  RunDes(data, key, kEncrypt);
+  RunDes(data, keyed, kEncrypt);
   return HexText(data);
+}
+
+Text EncryptDes_ArrToHex(const ByteArray& plain, const ByteArray& key) {
+  DES des = Keyed(key);
+  return EncryptDes_ArrToHex(plain, des);
 }
 
 Text EncryptDes_StrToHex(const Text& plain, const Text& key) {
@@ -65,6 +75,11 @@ Text EncryptDes_StrToHex(const Text& plain, const Text& key) {
 }
 
 ByteArray DecryptDes_HexToArr(const Text& hex, const ByteArray& key) {
+  DES des = Keyed(key);
+  return DecryptDes_HexToArr(hex, des);
+}
+
+ByteArray DecryptDes_HexToArr(const Text& hex, DES& keyed) {
   const std::size_t length = hex.size();
   // Half the length, a half rounded to even: 16 -> 8, 15 -> 8, 17 -> 8, 5 -> 2, 7 -> 4.
   const std::size_t half = length / 2;
@@ -80,7 +95,7 @@ ByteArray DecryptDes_HexToArr(const Text& hex, const ByteArray& key) {
     cipher[i / 2] = static_cast<std::uint8_t>(value);
     if (i + 2 > kMaxPosition) throw Error(errc::overflow);
   }
-  RunDes(cipher, key, kDecrypt);
+  RunDes(cipher, keyed, kDecrypt);
   ByteArray& plain = cipher;
   // Only the blocks before the last are read: the last holds the extra byte and its zero fill.
   const auto scanned = plain.end() - 8;

@@ -3,6 +3,7 @@
 // first 8 bytes of the key's ANSI form, takes effect (a shorter key is zero-filled).
 #pragma once
 
+#include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/types.h"
 
@@ -29,5 +30,14 @@ Text DecryptDes_HexToStr(const Text& hex, const Text& key);
 //   EncryptDes_ArrToHex({'c', 'a', 'f', 0xE9}, {'k'}) == EncryptDes_StrToHex(u"caf\u00E9", u"k")
 Text EncryptDes_ArrToHex(const ByteArray& plain, const ByteArray& key);
 ByteArray DecryptDes_HexToArr(const Text& hex, const ByteArray& key);
+
+// The same under key 1 of an object keyed already, for callers that convert many texts under one
+// key: the key is scheduled once, not per text. Results equal those of the forms above given the
+// key's first 8 bytes.
+//   DES des;
+//   des.SetKey1(key);
+//   for (const Text& hex : column) plain.push_back(DecryptDes_HexToArr(hex, des));
+Text EncryptDes_ArrToHex(const ByteArray& plain, DES& keyed);
+ByteArray DecryptDes_HexToArr(const Text& hex, DES& keyed);
 
 }  // namespace ansicrypt

@@ -21,6 +21,8 @@
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "bindings/common/call_settings.h"
 #include "bindings/common/error_text.h"
+#include "bindings/python/batch.h"
+#include "bindings/python/values.h"
 
 namespace py = pybind11;
 
@@ -29,202 +31,6 @@ namespace {
 
 using bindings::CallScope;
 using bindings::CallSettings;
-
-// Inputs from this size on are converted with the interpreter's lock released, so that other
-// Python threads run meanwhile; below it, releasing costs more than it gives.
-constexpr std::size_t kReleaseLockBytes = 64 * 1024;
-
-// The ContextVar of the context-local overrides, a tuple (code page or None, best fit or None),
-// handed over by the package when it is imported.
-PyObject* overrides = nullptr;
-
-// A str as UTF-16 units: read straight from the string's storage (one, two or four bytes per
-// character); characters beyond U+FFFF become surrogate pairs, and lone surrogates stay as they
-// are, as the library's texts hold them.
-Text ToText(const py::str& text) {
-  PyObject* o = text.ptr();
-#if PY_VERSION_HEX < 0x030C0000
-  // A string made by the old C API may not have its compact storage yet.
-  if (PyUnicode_READY(o) != 0) throw py::error_already_set();
-#endif
-  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(o));
-  const void* data = PyUnicode_DATA(o);
-  switch (PyUnicode_KIND(o)) {
-    case PyUnicode_1BYTE_KIND: {
-      const auto* chars = static_cast<const Py_UCS1*>(data);
-      return Text(chars, chars + n);
-    }
-    case PyUnicode_2BYTE_KIND: {
-      const auto* chars = static_cast<const Py_UCS2*>(data);
-      return Text(chars, chars + n);
-    }
-    default: {
-      const auto* chars = static_cast<const Py_UCS4*>(data);
-      Text result;
-      result.reserve(n + n / 4);
-      for (std::size_t i = 0; i < n; ++i) {
-        const Py_UCS4 c = chars[i];
-        if (c < 0x10000) {
-          result += static_cast<char16_t>(c);
-        } else {
-          result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-          result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-      }
-      return result;
-    }
-  }
-}
-
-// A text as a str; a surrogate pair becomes its character, a lone surrogate stays one.
-py::str FromText(const Text& text) {
-  const bool surrogates =
-      std::any_of(text.begin(), text.end(), [](char16_t u) { return u >= 0xD800 && u <= 0xDFFF; });
-  PyObject* str = nullptr;
-  if (!surrogates) {
-    str = PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, text.data(),
-                                    static_cast<Py_ssize_t>(text.size()));
-  } else {
-    int order = -1;  // little-endian, whatever the machine
-    str = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(text.data()),
-                                static_cast<Py_ssize_t>(text.size() * 2), "surrogatepass", &order);
-  }
-  if (str == nullptr) throw py::error_already_set();
-  return py::reinterpret_steal<py::str>(str);
-}
-
-// Any object with the buffer protocol (bytes, bytearray, memoryview, array), held for the call
-// without a copy; a non-contiguous view raises BufferError.
-class BytesView {
- public:
-  explicit BytesView(const py::object& data) {
-    if (PyObject_GetBuffer(data.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-  }
-  ~BytesView() { PyBuffer_Release(&view_); }
-  BytesView(const BytesView&) = delete;
-  BytesView& operator=(const BytesView&) = delete;
-
-  std::span<const std::uint8_t> span() const {
-    return {static_cast<const std::uint8_t*>(view_.buf), static_cast<std::size_t>(view_.len)};
-  }
-  ByteArray copy() const { return ByteArray(span().begin(), span().end()); }
-
- private:
-  Py_buffer view_;
-};
-
-ByteArray ToBytes(const py::object& data) { return BytesView(data).copy(); }
-
-py::bytes FromBytes(const ByteArray& bytes) {
-  return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
-// A new bytes object of `size` bytes filled by `fill` straight in place, with the interpreter's
-// lock released for large sizes, so that other Python threads run meanwhile.
-template <class Fill>
-py::bytes NewBytes(std::size_t size, std::size_t work, Fill fill) {
-  PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
-  if (bytes == nullptr) throw py::error_already_set();
-  py::bytes result = py::reinterpret_steal<py::bytes>(bytes);
-  const std::span<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(PyBytes_AS_STRING(bytes)),
-                                    size);
-  if (work >= kReleaseLockBytes) {
-    py::gil_scoped_release unlocked;
-    fill(out);
-  } else {
-    fill(out);
-  }
-  return result;
-}
-
-// Runs `operation` without the interpreter's lock when the work is large.
-template <class Operation>
-auto Unlocked(std::size_t work, Operation operation) {
-  if (work < kReleaseLockBytes) return operation();
-  py::gil_scoped_release unlocked;
-  return operation();
-}
-
-// An int of any size within [low, high], else `otherwise`; a non-int raises TypeError.
-std::optional<std::int64_t> IntegerIn(const py::handle& value, const char* name, std::int64_t low,
-                                      std::int64_t high) {
-  if (!PyLong_Check(value.ptr()) || PyBool_Check(value.ptr())) {
-    throw py::type_error(std::string(name) + " must be an int, not " +
-                         std::string(py::str(value.get_type().attr("__name__"))));
-  }
-  int overflow = 0;
-  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
-  if (number == -1 && PyErr_Occurred()) throw py::error_already_set();
-  if (overflow != 0 || number < low || number > high) return std::nullopt;
-  return number;
-}
-
-unsigned CodePageArgument(const py::handle& value) {
-  const auto number = IntegerIn(value, "code_page", 0, 0xFFFF);
-  if (!number) throw Error(errc::invalid_argument);
-  return bindings::CheckedCodePage(*number);
-}
-
-// True or False, and the ints 0 and 1; anything else raises TypeError.
-bool BoolArgument(const py::handle& value, const char* name) {
-  if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
-  if (PyLong_Check(value.ptr())) {
-    const auto number = IntegerIn(value, name, 0, 1);
-    if (number) return *number == 1;
-  }
-  throw py::type_error(std::string(name) + " must be a bool (or 0 or 1), not " +
-                       std::string(py::repr(value)));
-}
-
-// The settings of one call: its own arguments, else the context's overrides, else the module's
-// defaults (set_ansi_code_page, set_ansi_best_fit), which are also what is in force.
-struct Resolved {
-  CallSettings wanted;
-  CallSettings current;
-};
-
-Resolved Resolve(const py::object& codePage, const py::object& bestFit) {
-  PyObject* page = codePage.ptr();
-  PyObject* fit = bestFit.ptr();
-  py::object context;  // holds the overrides while their items are in use
-  if ((page == Py_None || fit == Py_None) && overrides != nullptr) {
-    PyObject* value = nullptr;
-    if (PyContextVar_Get(overrides, nullptr, &value) != 0) throw py::error_already_set();
-    if (value != nullptr) {
-      context = py::reinterpret_steal<py::object>(value);
-      if (page == Py_None) page = PyTuple_GET_ITEM(value, 0);
-      if (fit == Py_None) fit = PyTuple_GET_ITEM(value, 1);
-    }
-  }
-  const CallSettings defaults{platform::AnsiCodePage(), platform::AnsiBestFit()};
-  CallSettings settings = defaults;
-  if (page != Py_None) settings.codePage = CodePageArgument(py::handle(page));
-  if (fit != Py_None) settings.bestFit = BoolArgument(py::handle(fit), "best_fit");
-  return {settings, defaults};
-}
-
-CallSettings Settings(const py::object& codePage, const py::object& bestFit) {
-  return Resolve(codePage, bestFit).wanted;
-}
-
-// A path as open() takes it: str, bytes or os.PathLike (its __fspath__ may raise); a name with a
-// NUL raises ValueError("embedded null byte"), as open() does.
-std::filesystem::path PathArgument(const py::handle& path) {
-  PyObject* fspath = PyOS_FSPath(path.ptr());
-  if (fspath == nullptr) throw py::error_already_set();
-  py::object name = py::reinterpret_steal<py::object>(fspath);
-  if (PyUnicode_Check(fspath)) {
-    PyObject* encoded = PyUnicode_EncodeFSDefault(fspath);
-    if (encoded == nullptr) throw py::error_already_set();
-    name = py::reinterpret_steal<py::object>(encoded);
-  }
-  char* data = nullptr;
-  Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(name.ptr(), &data, &size) != 0) throw py::error_already_set();
-  const std::string bytes(data, static_cast<std::size_t>(size));
-  if (bytes.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
-  return std::filesystem::path(bytes);
-}
 
 // Ctrl-C (or another Python signal handler that raises) ending a read that waits.
 struct Interrupted {};
@@ -354,8 +160,11 @@ PYBIND11_MODULE(_ansicrypt, m) {
   m.attr("__version__") = ANSICRYPT_VERSION;
 
   static py::exception<Error> error(m, "Error", PyExc_ValueError);
-  error.doc() = "A failure of the library; .code is the legacy error number (5, 6, 9 or 13).";
+  error.doc() =
+      "A failure of the library; .code is the legacy error number (5, 6, 9 or 13), .index the "
+      "position of the value that failed in a batch call (else None).";
   error.attr("code") = 0;
+  error.attr("index") = py::none();
   py::register_exception_translator([](std::exception_ptr failure) {
     try {
       if (failure) std::rethrow_exception(failure);
@@ -363,6 +172,13 @@ PYBIND11_MODULE(_ansicrypt, m) {
       const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
       py::object instance = type(bindings::ErrorText(e.code()));
       instance.attr("code") = e.code().value();
+      PyErr_SetObject(error.ptr(), instance.ptr());
+    } catch (const BatchFailure& bad) {
+      const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
+      py::object instance =
+          type("value " + std::to_string(bad.index) + ": " + bindings::ErrorText(bad.code));
+      instance.attr("code") = bad.code.value();
+      instance.attr("index") = bad.index;
       PyErr_SetObject(error.ptr(), instance.ptr());
     } catch (const Interrupted&) {
       // The signal handler's exception (KeyboardInterrupt) is already set.
@@ -463,6 +279,8 @@ PYBIND11_MODULE(_ansicrypt, m) {
       py::arg("best_fit") = py::none(),
       "DecodeBase64_StrToStr: the text whose ANSI bytes the Base64 text stands for. Error 5 for a "
       "length that is not a multiple of 4, 6 or 9 for a character outside the alphabet.");
+
+  DefineBatchFunctions(m);
 
   // Bytes.
   m.def(
@@ -616,6 +434,13 @@ PYBIND11_MODULE(_ansicrypt, m) {
               const std::lock_guard lock(self.mutex);
               try {
                 digest = DigestOneFile(self, file);
+              } catch (const BatchFailure& bad) {
+                const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
+                py::object instance = type("value " + std::to_string(bad.index) + ": " +
+                                           bindings::ErrorText(bad.code));
+                instance.attr("code") = bad.code.value();
+                instance.attr("index") = bad.index;
+                PyErr_SetObject(error.ptr(), instance.ptr());
               } catch (const Interrupted&) {
                 self.Keep();
                 throw;
@@ -645,6 +470,13 @@ PYBIND11_MODULE(_ansicrypt, m) {
               const std::lock_guard lock(self.mutex);
               try {
                 digests = DigestFiles(self, files);
+              } catch (const BatchFailure& bad) {
+                const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
+                py::object instance = type("value " + std::to_string(bad.index) + ": " +
+                                           bindings::ErrorText(bad.code));
+                instance.attr("code") = bad.code.value();
+                instance.attr("index") = bad.index;
+                PyErr_SetObject(error.ptr(), instance.ptr());
               } catch (const Interrupted&) {
                 self.Keep();
                 throw;

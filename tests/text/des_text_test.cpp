@@ -240,6 +240,27 @@ TEST(DesArrForms, AreTheTextFormsWithoutTheCodePage) {
   EXPECT_EQ(ErrorOf([] { DecryptDes_HexToArr(u"zz", {}); }), errc::type_mismatch);
 }
 
+// One object keyed once serves many texts, with the results of the forms that key per call; its
+// key 2 (set to something else) takes no part, and a failed call leaves it usable.
+TEST(DesArrForms, KeyedObjectGivesTheResultsOfTheKeyForms) {
+  std::mt19937 rng(31);
+  for (int k = 0; k < 20; ++k) {
+    ByteArray key(rng() % 12);
+    for (auto& b : key) b = static_cast<std::uint8_t>(rng());
+    DES keyed;
+    keyed.SetKey1(key);
+    keyed.SetKey2({0xFF, 0xEE});
+    for (int i = 0; i < 50; ++i) {
+      ByteArray plain(1 + rng() % 100);
+      for (auto& b : plain) b = static_cast<std::uint8_t>(rng());
+      const Text hex = EncryptDes_ArrToHex(plain, key);
+      EXPECT_EQ(EncryptDes_ArrToHex(plain, keyed), hex);
+      EXPECT_EQ(DecryptDes_HexToArr(hex, keyed), DecryptDes_HexToArr(hex, key));
+      EXPECT_EQ(ErrorOf([&] { DecryptDes_HexToArr(hex + u"g", keyed); }), errc::type_mismatch);
+    }
+  }
+}
+
 TEST(HexText, TwoUppercaseDigitsPerByte) {
   EXPECT_EQ(HexText({0x00, 0x0A, 0xF0, 0xFF}), u"000AF0FF");
   EXPECT_EQ(HexText({}), u"");

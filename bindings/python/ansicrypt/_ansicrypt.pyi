@@ -1,7 +1,7 @@
 """The compiled part of the ansicrypt package."""
 import os
 import sys
-from typing import Iterable, List, Optional, Tuple, Union
+from typing import Iterable, List, Literal, Optional, Tuple, Union
 
 # Any object with the buffer protocol: bytes, bytearray, memoryview, array.array, mmap...
 if sys.version_info >= (3, 12):
@@ -14,9 +14,11 @@ _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 __version__: str
 
 class Error(ValueError):
-    """A failure of the library; .code is the legacy error number (5, 6, 9 or 13)."""
+    """A failure of the library; .code is the legacy error number (5, 6, 9 or 13), .index the
+    position of the value that failed in a batch call (else None)."""
 
     code: int
+    index: Optional[int]
 
 def _use_overrides(var: object) -> None: ...
 def _check_code_page(code_page: int) -> int: ...
@@ -33,6 +35,31 @@ def encode_base64_str_to_str(text: str, *, code_page: Optional[int] = None,
                              best_fit: Optional[bool] = None) -> str: ...
 def decode_base64_str_to_str(text: str, *, code_page: Optional[int] = None,
                              best_fit: Optional[bool] = None) -> str: ...
+def encrypt_des_str_to_hex_many(texts: Iterable[Optional[str]], key: str, *,
+                                code_page: Optional[int] = None, best_fit: Optional[bool] = None,
+                                errors: Literal["strict", "null"] = "strict",
+                                threads: int = 1) -> List[Optional[str]]: ...
+def decrypt_des_hex_to_str_many(texts: Iterable[Optional[str]], key: str, *,
+                                code_page: Optional[int] = None, best_fit: Optional[bool] = None,
+                                errors: Literal["strict", "null"] = "strict",
+                                threads: int = 1) -> List[Optional[str]]: ...
+def encode_base64_str_to_str_many(texts: Iterable[Optional[str]], *,
+                                  code_page: Optional[int] = None,
+                                  best_fit: Optional[bool] = None,
+                                  errors: Literal["strict", "null"] = "strict",
+                                  threads: int = 1) -> List[Optional[str]]: ...
+def decode_base64_str_to_str_many(texts: Iterable[Optional[str]], *,
+                                  code_page: Optional[int] = None,
+                                  best_fit: Optional[bool] = None,
+                                  errors: Literal["strict", "null"] = "strict",
+                                  threads: int = 1) -> List[Optional[str]]: ...
+def md5_string_calc_many(texts: Iterable[Optional[str]], *, code_page: Optional[int] = None,
+                         best_fit: Optional[bool] = None,
+                         errors: Literal["strict", "null"] = "strict",
+                         threads: int = 1) -> List[Optional[str]]: ...
+def md5_many(values: Iterable[Optional[_BytesLike]], *,
+             errors: Literal["strict", "null"] = "strict",
+             threads: int = 1) -> List[Optional[str]]: ...
 def encode_base64(data: _BytesLike) -> bytes: ...
 def decode_base64(data: _BytesLike) -> bytes: ...
 
