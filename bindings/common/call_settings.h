@@ -22,17 +22,26 @@ struct CallSettings {
 // Error(errc::invalid_argument) (874, 932, 936, 949, 950, 1250 to 1258 and 65001 are known).
 unsigned CheckedCodePage(std::int64_t number);
 
+// For a CallScope that must hold whatever the process's defaults become meanwhile.
+struct WhateverIsInForce {};
+inline constexpr WhateverIsInForce kWhateverIsInForce{};
+
 // Puts `settings` in force on this thread for the scope, over whatever else is set; nothing to do
 // (the common case) when they are in force already. `current` is what is in force, when the
-// caller knows it (reading it costs thread-local look-ups in a loaded module).
+// caller knows it (reading it costs thread-local look-ups in a loaded module) and nobody can
+// change it during the scope. Where another thread may change the process's defaults meanwhile
+// (the Python module's set_ansi_code_page while a call runs without the interpreter's lock),
+// kWhateverIsInForce sets both on this thread, so that the defaults are not read.
 class CallScope {
  public:
   CallScope(const CallSettings& settings, const CallSettings& current) {
     if (current.codePage != settings.codePage) codePage_.emplace(settings.codePage);
     if (current.bestFit != settings.bestFit) bestFit_.emplace(settings.bestFit);
   }
-  explicit CallScope(const CallSettings& settings)
-      : CallScope(settings, {platform::AnsiCodePage(), platform::AnsiBestFit()}) {}
+  CallScope(const CallSettings& settings, WhateverIsInForce) {
+    codePage_.emplace(settings.codePage);
+    bestFit_.emplace(settings.bestFit);
+  }
 
  private:
   std::optional<platform::ScopedAnsiCodePage> codePage_;

@@ -33,6 +33,7 @@ extern "C" {
 #include <string_view>
 
 #include "ansicrypt/ansicrypt.h"
+#include "bindings/common/base64_pieces.h"
 #include "bindings/common/call_settings.h"
 #include "bindings/common/error_text.h"
 #include "bindings/common/text_argument.h"
@@ -140,6 +141,15 @@ Outcome Md5(TextArgument text, std::int32_t codePage, bool bestFit) {
   });
 }
 
+// Only the check of the settings arguments, for calls that may not convert anything (a bytea's
+// Base64): a bad code page is an error whatever the data.
+Outcome CheckSettings(std::int32_t codePage, bool bestFit) {
+  return Guarded([&]() -> varlena* {
+    Settings(codePage, bestFit);
+    return nullptr;
+  });
+}
+
 // The argument's ANSI bytes in server memory (a bytea's bytes need no copy and are not given here).
 Outcome AnsiValue(TextArgument text, std::int32_t codePage, bool bestFit) {
   return Guarded([&] {
@@ -155,9 +165,7 @@ Outcome Base64EncodedValue(std::size_t bytes) {
 
 Outcome EncodePiece(std::span<const std::uint8_t> data, std::size_t at, varlena* out) {
   return Guarded([&] {
-    const std::size_t size = std::min(data.size() - at, kBase64Piece / 4 * 3);
-    Base64::EncodeBase64(data.subspan(at, size),
-                         Payload(out).subspan(at / 3 * 4, (size + 2) / 3 * 4));
+    bindings::EncodeBase64Piece(data, at, kBase64Piece / 4 * 3, Payload(out));
     return out;
   });
 }
@@ -166,22 +174,9 @@ Outcome Base64DecodedValue(std::span<const std::uint8_t> base64) {
   return Guarded([&] { return NewValue(Base64::DecodedSize(base64)); });
 }
 
-// Decodes the piece of `base64` from `at` into its place in `out`. A piece other than the last
-// must not end in a pad; when it does, or when the piece fails, the whole text's first failure
-// is raised, which is the error decoding it at once would give.
 Outcome DecodePiece(std::span<const std::uint8_t> base64, std::size_t at, varlena* out) {
   return Guarded([&] {
-    const std::size_t size = std::min(base64.size() - at, kBase64Piece);
-    const auto piece = base64.subspan(at, size);
-    const bool last = at + size == base64.size();
-    try {
-      const std::size_t decoded = Base64::DecodedSize(piece);
-      if (!last && decoded != size / 4 * 3) throw Error(errc::overflow);
-      Base64::DecodeBase64(piece, Payload(out).subspan(at / 4 * 3, decoded));
-    } catch (const Error&) {
-      const auto failure = Base64::FindDecodeFailure(base64);
-      throw Error(failure ? failure->error : errc::overflow);
-    }
+    bindings::DecodeBase64Piece(base64, at, kBase64Piece, Payload(out));
     return out;
   });
 }
@@ -269,6 +264,26 @@ void RefuseSqlAscii(const char* function, const char* what) {
                    "(UTF8, WIN1252, ...).")));
 }
 
+// Names the function in the server's own errors of a conversion between the database's encoding
+// and UTF-8 ("character with byte sequence ... has no equivalent in encoding ...").
+void ConversionContext(void* function) {
+  errcontext("%s: converting between the database's encoding and UTF-8",
+             static_cast<const char*>(function));
+}
+
+// Calls `convert` with ConversionContext in force.
+template <class Convert>
+const char* WithConversionContext(const char* function, Convert convert) {
+  ErrorContextCallback context;
+  context.callback = ConversionContext;
+  context.arg = const_cast<char*>(function);
+  context.previous = error_context_stack;
+  error_context_stack = &context;
+  const char* converted = convert();
+  error_context_stack = context.previous;
+  return converted;
+}
+
 // A text argument as UTF-8, converted from the database's encoding by the server.
 TextArgument TextArg(FunctionCallInfo fcinfo, int n, const char* function) {
   text* value = PG_GETARG_TEXT_PP(n);
@@ -278,7 +293,8 @@ TextArgument TextArg(FunctionCallInfo fcinfo, int n, const char* function) {
   if (encoding == PG_SQL_ASCII) {
     if (!IsAscii(data, size)) RefuseSqlAscii(function, "text");
   } else if (encoding != PG_UTF8 && size > 0) {
-    const char* utf8 = pg_server_to_any(data, static_cast<int>(size), PG_UTF8);
+    const char* utf8 = WithConversionContext(
+        function, [&] { return pg_server_to_any(data, static_cast<int>(size), PG_UTF8); });
     if (utf8 != data) size = std::strlen(utf8);
     data = utf8;
   }
@@ -313,7 +329,8 @@ Datum ReturnText(const char* function, const ap::Outcome& outcome) {
   }
   // The conversion raises "has no equivalent in encoding ..." for a character the database's
   // encoding lacks; the library's texts never hold U+0000 here.
-  const char* converted = pg_any_to_server(data, static_cast<int>(size), PG_UTF8);
+  const char* converted = WithConversionContext(
+      function, [&] { return pg_any_to_server(data, static_cast<int>(size), PG_UTF8); });
   if (converted == data) PG_RETURN_TEXT_P(utf8);
   PG_RETURN_TEXT_P(cstring_to_text(converted));
 }
@@ -362,6 +379,7 @@ Datum Base64Encode(FunctionCallInfo fcinfo) {
   constexpr const char* name = "ansi_base64_encode";
   const std::int32_t codePage = CodePageArg(fcinfo, 1);
   const bool bestFit = PG_GETARG_BOOL(2);
+  Check(name, ap::CheckSettings(codePage, bestFit));
   const auto data = AnsiArg(fcinfo, DataBytea, name, codePage, bestFit);
   const ap::Outcome encoded = ap::Base64EncodedValue(data.size());
   Check(name, encoded);
@@ -390,6 +408,7 @@ Datum Base64Decode(FunctionCallInfo fcinfo) {
   constexpr const char* name = "ansi_base64_decode";
   const std::int32_t codePage = CodePageArg(fcinfo, 1);
   const bool bestFit = PG_GETARG_BOOL(2);
+  Check(name, ap::CheckSettings(codePage, bestFit));
   varlena* bytes = DecodedArg(fcinfo, DataBytea, name, codePage, bestFit);
   CHECK_FOR_INTERRUPTS();
   return ReturnText(name, ap::AnsiToTextValue(bytes, codePage, bestFit));

@@ -34,12 +34,18 @@ std::size_t ThreadsArgument(const py::handle& threads) {
   return static_cast<std::size_t>(*number);
 }
 
-// The values of the iterable, held for the call: a list or tuple as it is, anything else
-// gathered into a list first.
-py::object Materialised(const py::handle& values) {
-  PyObject* sequence = PySequence_Fast(values.ptr(), "the values must be an iterable");
-  if (sequence == nullptr) throw py::error_already_set();
-  return py::reinterpret_steal<py::object>(sequence);
+// The values of the iterable, held for the call in a tuple of its own: a list that another thread
+// changes meanwhile changes nothing the threads read. A str, bytes or bytearray is refused rather
+// than taken as an iterable of characters or ints.
+py::object Materialised(const py::handle& values, const char* name) {
+  if (PyUnicode_Check(values.ptr()) || PyBytes_Check(values.ptr()) ||
+      PyByteArray_Check(values.ptr())) {
+    throw py::type_error(std::string(name) + " must be an iterable of values, not " +
+                         Py_TYPE(values.ptr())->tp_name);
+  }
+  PyObject* tuple = PySequence_Tuple(values.ptr());
+  if (tuple == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(tuple);
 }
 
 // A str's characters as UTF-16 units into `text`, read without the interpreter's lock (see the
@@ -82,11 +88,11 @@ constexpr std::size_t kChunkValues = 2048;
 
 // One value's result in its chunk.
 struct ValueResult {
-  std::uint32_t end = 0;      // its units end here in the chunk's buffer
-  std::uint32_t maxChar = 0;  // the largest unit, for the str's storage
-  std::int16_t error = 0;     // the library's error number, or 0
-  bool none = false;          // None in, None out
-  bool surrogates = false;    // units that a str holds as one character (or lone)
+  std::size_t end = 0;      // its units end here in the chunk's buffer
+  char16_t maxChar = 0;     // the largest unit, for the str's storage
+  std::int16_t error = 0;   // the library's error number, or 0
+  bool none = false;        // None in, None out
+  bool surrogates = false;  // units that a str holds as one character (or lone)
 };
 
 struct Chunk {
@@ -161,7 +167,7 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
             if (onError == OnError::strict) notNeededAfter(c);
           }
         }
-        value.end = static_cast<std::uint32_t>(chunk.units.size());
+        value.end = chunk.units.size();
       }
     } catch (...) {
       chunk.failure = std::current_exception();
@@ -174,7 +180,7 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
     finished.notify_all();
   };
   const auto helper = [&] {
-    const CallScope scope(settings);
+    const CallScope scope(settings, bindings::kWhateverIsInForce);
     auto compute = makeWorker();
     for (std::size_t c; (c = next.fetch_add(1)) < chunkCount;) computeChunk(compute, c);
   };
@@ -190,7 +196,7 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
   py::list list(count);
   try {
     for (std::size_t t = 1; t < std::min(threads, chunkCount); ++t) helpers.emplace_back(helper);
-    const CallScope scope(settings);
+    const CallScope scope(settings, bindings::kWhateverIsInForce);
     auto compute = makeWorker();
     for (std::size_t c = 0; c < chunkCount; ++c) {
       Chunk& chunk = chunks[c];
@@ -211,7 +217,7 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
       }
       if (chunk.failure) std::rethrow_exception(chunk.failure);
       const std::size_t base = c * kChunkValues;
-      std::uint32_t start = 0;
+      std::size_t start = 0;
       for (std::size_t k = 0; k < chunk.values.size(); ++k) {
         const ValueResult& value = chunk.values[k];
         PyObject* item = nullptr;
@@ -219,7 +225,8 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
           throw BatchFailure{base + k, make_error_code(static_cast<errc>(value.error))};
         }
         if (value.none || value.error != 0) {
-          item = Py_NewRef(Py_None);
+          Py_INCREF(Py_None);
+          item = Py_None;
         } else {
           item = NewStr(chunk.units.data() + start, value.end - start, value);
           if (item == nullptr) throw py::error_already_set();
@@ -228,6 +235,7 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
         start = value.end;
       }
       chunk = Chunk{};  // its memory is not needed any more
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();  // Ctrl-C between chunks
     }
   } catch (...) {
     joinHelpers();
@@ -245,9 +253,9 @@ py::list TextBatch(const py::handle& values, const py::object& codePage, const p
   const OnError onError = ErrorsArgument(errors);
   const std::size_t threadCount = ThreadsArgument(threads);
   const CallSettings settings = Settings(codePage, bestFit);
-  const py::object sequence = Materialised(values);
-  const auto count = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(sequence.ptr()));
-  PyObject** items = PySequence_Fast_ITEMS(sequence.ptr());
+  const py::object sequence = Materialised(values, "texts");
+  const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(sequence.ptr()));
+  PyObject** items = reinterpret_cast<PyTupleObject*>(sequence.ptr())->ob_item;
   std::vector<bool> none(count);
   for (std::size_t i = 0; i < count; ++i) {
     PyObject* item = items[i];
@@ -301,9 +309,9 @@ class HeldBuffer {
 py::list Md5Many(const py::handle& values, const std::string& errors, const py::handle& threads) {
   const OnError onError = ErrorsArgument(errors);
   const std::size_t threadCount = ThreadsArgument(threads);
-  const py::object sequence = Materialised(values);
-  const auto count = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(sequence.ptr()));
-  PyObject** items = PySequence_Fast_ITEMS(sequence.ptr());
+  const py::object sequence = Materialised(values, "values");
+  const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(sequence.ptr()));
+  PyObject** items = reinterpret_cast<PyTupleObject*>(sequence.ptr())->ob_item;
   std::vector<HeldBuffer> buffers;
   buffers.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
@@ -354,7 +362,7 @@ void DefineBatchFunctions(py::module_& m) {
           const Text keyText = ToText(key);
           DES keyed;
           {
-            const CallScope scope(Settings(codePage, bestFit));
+            const CallScope scope(Settings(codePage, bestFit), bindings::kWhateverIsInForce);
             keyed.SetKey1(bindings::KeyAnsiBytes(keyText));
           }
           return TextBatch(values, codePage, bestFit, errors, threads, [&] {

@@ -230,7 +230,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
     const Resolved settings = Resolve(codePage, bestFit);
     const Text in = ToText(text);
     const Text out = Unlocked(in.size() * 2, [&] {
-      const CallScope scope(settings.wanted, settings.current);
+      const CallScope scope(settings.wanted, bindings::kWhateverIsInForce);
       return operation(in);
     });
     return FromText(out);
@@ -414,7 +414,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
             {
               py::gil_scoped_release unlocked;
               const std::lock_guard lock(self.mutex);
-              const CallScope scope(settings.wanted, settings.current);
+              const CallScope scope(settings.wanted, bindings::kWhateverIsInForce);
               digest = self.md5.Md5_String_Calc(in);
               self.Keep();
             }
@@ -434,13 +434,6 @@ PYBIND11_MODULE(_ansicrypt, m) {
               const std::lock_guard lock(self.mutex);
               try {
                 digest = DigestOneFile(self, file);
-              } catch (const BatchFailure& bad) {
-                const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
-                py::object instance = type("value " + std::to_string(bad.index) + ": " +
-                                           bindings::ErrorText(bad.code));
-                instance.attr("code") = bad.code.value();
-                instance.attr("index") = bad.index;
-                PyErr_SetObject(error.ptr(), instance.ptr());
               } catch (const Interrupted&) {
                 self.Keep();
                 throw;
@@ -470,13 +463,6 @@ PYBIND11_MODULE(_ansicrypt, m) {
               const std::lock_guard lock(self.mutex);
               try {
                 digests = DigestFiles(self, files);
-              } catch (const BatchFailure& bad) {
-                const py::object type = py::reinterpret_borrow<py::object>(error.ptr());
-                py::object instance = type("value " + std::to_string(bad.index) + ": " +
-                                           bindings::ErrorText(bad.code));
-                instance.attr("code") = bad.code.value();
-                instance.attr("index") = bad.index;
-                PyErr_SetObject(error.ptr(), instance.ptr());
               } catch (const Interrupted&) {
                 self.Keep();
                 throw;

@@ -115,6 +115,10 @@ def test_null_gives_null(db, sql):
         ("ansi_base64_decode_blob('Zm9v!AAA')", "ansi_base64_decode_blob: overflow (error 6)"),
         ("ansi_md5('x', 437)", "ansi_md5: invalid argument (error 5)"),
         ("ansi_md5('x', -1)", "ansi_md5: invalid argument (error 5)"),
+        # The settings are checked first, even where nothing goes through the code page.
+        ("ansi_base64_encode('\\x41'::bytea, 437)", "ansi_base64_encode: invalid argument (error 5)"),
+        ("ansi_base64_decode('Zm9v!AAA'::bytea, 437)", "ansi_base64_decode: invalid argument (error 5)"),
+        ("ansi_md5('\\x41'::bytea, 437)", "ansi_md5: invalid argument (error 5)"),
         ("ansi_des_ecb('', '\\x00', true)", "ansi_des_ecb: subscript out of range (error 9)"),
         ("ansi_des_ecb(decode(repeat('00', 32761), 'hex'), '\\x00', true)", "ansi_des_ecb: overflow (error 6)"),
         ("ansi_des_ecb('\\x00', '\\x00', true, 3)", "ansi_des_ecb: invalid argument (error 5)"),
@@ -154,6 +158,8 @@ def test_single_byte_databases_give_the_same_answers(server, encoding):
         with pytest.raises(psycopg2.Error) as failure:
             one(other, "SELECT ansi_des_decrypt(%s, 'k', 936)", hex_text)
         assert failure.value.pgcode == "22P05"
+        assert "ansi_des_decrypt: converting between the database's encoding and UTF-8" in \
+            failure.value.diag.context
     finally:
         utf8.close()
         other.close()
@@ -163,8 +169,11 @@ def test_sql_ascii_refuses_non_ascii(server):
     connection = server.connect("sqlascii")
     try:
         assert one(connection, "SELECT ansi_md5('abc')") == "900150983CD24FB0D6963F7D28E17F72"
-        # Bytes pass as they are.
-        assert one(connection, "SELECT ansi_md5('\\xe9'::bytea)") == hashlib.md5(b"\xe9").hexdigest().upper()
+        # Bytes pass as they are, and a stored text passes as its bytes.
+        digest = hashlib.md5(b"\xe9").hexdigest().upper()
+        assert one(connection, "SELECT ansi_md5('\\xe9'::bytea)") == digest
+        assert one(connection, "SELECT ansi_md5(convert_to(convert_from('\\xe9', 'SQL_ASCII'), "
+                               "'SQL_ASCII'))") == digest
         with pytest.raises(psycopg2.Error, match="SQL_ASCII") as failure:
             one(connection, "SELECT ansi_md5(convert_from('\\xc3a9', 'SQL_ASCII'))")
         assert failure.value.pgcode == "22021"

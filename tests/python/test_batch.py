@@ -4,6 +4,7 @@ iterable, the threads and the code page, None through, and errors by the first b
 import concurrent.futures
 import hashlib
 import random
+import threading
 
 import pytest
 
@@ -139,3 +140,56 @@ def test_calls_on_threads_keep_their_own_settings():
     with concurrent.futures.ThreadPoolExecutor(6) as pool:
         for page, result in pool.map(run, [1252, 936, 65001] * 8):
             assert result == expected[page]
+
+
+def test_a_list_changed_by_another_thread_meanwhile_is_read_as_it_was():
+    values = texts(9, 200_000)
+    shared = list(values)
+    expected = single(ansicrypt.encode_base64_str_to_str, values)
+    stop = threading.Event()
+
+    def mutate():
+        while not stop.is_set():
+            shared[:] = [7] * len(values)  # ints: a TypeError if the call saw them
+            shared[:] = values
+
+    thread = threading.Thread(target=mutate)
+    thread.start()
+    try:
+        for _ in range(5):
+            try:
+                assert ansicrypt.encode_base64_str_to_str_many(shared, threads=2) == expected
+            except TypeError:
+                pass  # the call began while the list held ints
+    finally:
+        stop.set()
+        thread.join()
+
+
+def test_a_default_changed_meanwhile_does_not_reach_a_call_with_its_own_settings():
+    values = ["\u00e9" * 8] * 300_000
+    expected = ansicrypt.encode_base64_str_to_str("\u00e9" * 8, code_page=1252)
+    stop = threading.Event()
+
+    def toggle():
+        while not stop.is_set():
+            ansicrypt.set_ansi_code_page(936)
+            ansicrypt.set_ansi_code_page(1252)
+
+    thread = threading.Thread(target=toggle)
+    thread.start()
+    try:
+        for threads in (1, 2):
+            assert set(ansicrypt.encode_base64_str_to_str_many(values, code_page=1252, threads=threads)) == {expected}
+    finally:
+        stop.set()
+        thread.join()
+        ansicrypt.set_ansi_code_page(1252)
+
+
+@pytest.mark.parametrize("values", ["abc", b"abc", bytearray(b"abc")])
+def test_a_single_str_or_bytes_is_not_taken_as_values(values):
+    with pytest.raises(TypeError, match="iterable of values"):
+        ansicrypt.md5_string_calc_many(values)
+    with pytest.raises(TypeError, match="iterable of values"):
+        ansicrypt.md5_many(values)

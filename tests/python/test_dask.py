@@ -1,6 +1,7 @@
 """The Dask example on a local cluster of two worker processes (real processes that import the
 module): 200,000 rows in 8 partitions decrypted, every row compared with the tool's decrypt."""
 import csv
+import os
 import pathlib
 import random
 import subprocess
@@ -56,3 +57,39 @@ def test_dask_example_refuses_a_missing_key(tmp_path):
                           "--operation", "decrypt", "--output", str(tmp_path)],
                          capture_output=True, text=True)
     assert run.returncode == 2 and "--key" in run.stderr
+
+
+def run_example(tmp_path, *arguments):
+    return subprocess.run([sys.executable, str(EXAMPLE), "--input", str(tmp_path / "in-*.csv"),
+                           "--output", str(tmp_path / "out"), "--workers", "1", *arguments],
+                          capture_output=True, text=True, timeout=600)
+
+
+def test_any_character_survives_and_a_bad_value_writes_nothing(tmp_path):
+    texts = ["x\rb", "ab\r", "q\"r,s", "n\nl", "", "caf\u00e9"]
+    encoded = ansicrypt.encode_base64_str_to_str_many(texts)
+    for part in range(2):
+        with open(tmp_path / f"in-{part}.csv", "w", newline="", encoding="utf-8") as f:
+            writer = csv.writer(f)
+            writer.writerow(["k", "v"])
+            writer.writerows([part, value] for value in encoded)
+    run = run_example(tmp_path, "--column", "v", "--operation", "decode")
+    assert run.returncode == 0, run.stderr
+    for part in range(2):
+        with open(tmp_path / "out" / f"part-{part}.csv", newline="", encoding="utf-8") as f:
+            assert list(csv.reader(f)) == [["k", "v"]] + [[str(part), text] for text in texts]
+    # A bad value in the second file: the run stops, names the file and the record, and adds no
+    # file to the output folder.
+    (tmp_path / "out" / "part-0.csv").unlink()
+    (tmp_path / "out" / "part-1.csv").unlink()
+    with open(tmp_path / "in-1.csv", "a", newline="", encoding="utf-8") as f:
+        csv.writer(f).writerow(["1", "Zm9v!AAA"])
+    run = run_example(tmp_path, "--column", "v", "--operation", "decode")
+    assert run.returncode == 1
+    assert f"{tmp_path / 'in-1.csv'}: record 7 after the header: value 6: overflow (error 6)" in run.stderr
+    assert os.listdir(tmp_path / "out") == []
+    # Existing part files are not replaced.
+    (tmp_path / "out" / "part-0.csv").write_text("kept")
+    run = run_example(tmp_path, "--column", "v", "--operation", "decode", "--errors", "null")
+    assert run.returncode == 1 and "holds part-*.csv files already" in run.stderr
+    assert (tmp_path / "out" / "part-0.csv").read_text() == "kept"
