@@ -28,7 +28,7 @@ run() {
   fi
 }
 status=0
-[ $# -gt 0 ] || set -- code_page command_line decode_base64 decode_base64_text decrypt_hex \
+[ $# -gt 0 ] || set -- binding_arguments code_page command_line decode_base64 decode_base64_text decrypt_hex \
   des_differential md5_lanes md5_list md5_splits utf8
 while [ $# -gt 0 ]; do
   run "$1" & first=$!
