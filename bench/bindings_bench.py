@@ -47,6 +47,12 @@ def main(loop, extension):
         seconds = best(lambda: [decrypt(h, "k") for h in hexes])
         row("Python decrypt_des_hex_to_str, 1M x 32 digits", RECORDS / seconds,
             loop_rate(loop, "decrypt", hex_file), "rec/s")
+        many = ansicrypt.decrypt_des_hex_to_str_many
+        one_thread = best(lambda: many(hexes, "k"))
+        row("Python decrypt_des_hex_to_str_many, threads=1", RECORDS / one_thread,
+            loop_rate(loop, "decrypt", hex_file), "rec/s")
+        two_threads = best(lambda: many(hexes, "k", threads=2))
+        row("  threads=2 (peer: threads=1)", RECORDS / two_threads, RECORDS / one_thread, "rec/s")
 
         db = sqlite3.connect(":memory:")
         db.enable_load_extension(True)

@@ -1,7 +1,8 @@
-# Packages made by CPack from the install rules (cpack -G DEB, or TGZ, in a build directory): two
-# Debian packages, "ansicrypt" (the tool, its man page, the Python module, the SQLite extension)
-# and "libansicrypt-dev" (headers, the library, CMake and pkg-config files), all under /usr, and
-# one .tar.gz of everything.
+# Packages made by CPack from the install rules (cpack -G DEB, or TGZ, in a build directory):
+# Debian packages "ansicrypt" (the tool, its man page, the Python module, the SQLite extension),
+# "libansicrypt-dev" (headers, the library, CMake and pkg-config files) and, when the PostgreSQL
+# extension is built, "postgresql-<major>-ansicrypt", all under /usr; and one .tar.gz of
+# everything.
 set(CPACK_PACKAGE_NAME ansicrypt)
 set(CPACK_PACKAGE_VENDOR "the ansicrypt authors")
 set(CPACK_PACKAGE_CONTACT "the ansicrypt authors <ansicrypt@invalid>")
@@ -15,6 +16,14 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 set(CPACK_COMPONENTS_ALL tool dev)
+if(TARGET ansicrypt_postgres)
+  list(APPEND CPACK_COMPONENTS_ALL postgres)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_NAME postgresql-${ANSICRYPT_POSTGRES_MAJOR}-ansicrypt)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_SECTION database)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_DEPENDS "postgresql-${ANSICRYPT_POSTGRES_MAJOR}")
+  set(CPACK_COMPONENT_POSTGRES_DESCRIPTION
+      "Byte-exact DES, triple DES, MD5 and Base64 of a legacy Windows program: the PostgreSQL\n extension (CREATE EXTENSION ansicrypt). For legacy data only.")
+endif()
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ansicrypt)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libansicrypt-dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -22,6 +22,16 @@ if [ -d build/release/bindings/python/package ] && [ -f build/release/bindings/s
   PYTHONPATH=build/release/bindings/python/package /usr/bin/python3 bench/bindings_bench.py \
     build/release/bench/ansicrypt_records_loop build/release/bindings/sqlite/ansicrypt.so
 fi
+# The PostgreSQL extension against the same loop, and the Dask example against one process.
+if [ -f build/release/bindings/postgres/lib/ansicrypt.so ]; then
+  echo
+  /usr/bin/python3 bench/postgres_bench.py build/release/bench/ansicrypt_records_loop \
+    build/release/bindings/postgres/lib/ansicrypt.so build/release/bindings/postgres/ansicrypt--*.sql
+fi
+if [ -d build/release/bindings/python/package ]; then
+  echo
+  PYTHONPATH=build/release/bindings/python/package /usr/bin/python3 bench/dask_bench.py
+fi
 [ "${1:-}" = "--quick" ] && exit 0
 
 tool=$PWD/build/release/cli/ansicrypt

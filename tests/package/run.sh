@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the Debian packages from a build directory, installs them on this machine with dpkg,
 # checks what they hold and that they work (the tool, its man page, the library through CMake and
-# pkg-config with the README's example, the Python module, the SQLite extension), then removes
-# them and checks that nothing is left.
+# pkg-config with the README's example, the Python module, the SQLite extension, CREATE EXTENSION
+# in PostgreSQL), then removes them and checks that nothing is left.
 #   run.sh BUILD_DIR SOURCE_DIR WORK_DIR VERSION
 set -eu
 build=$1 source=$2 work=$3 version=$4
@@ -18,17 +18,23 @@ cd "$work"
 (cd "$build" && cpack -G DEB -B "$work/out" >/dev/null) || fail "cpack"
 tool_deb=$(ls out/ansicrypt_"$version"_*.deb)
 dev_deb=$(ls out/libansicrypt-dev_"$version"_*.deb)
+pg_deb=$(ls out/postgresql-*-ansicrypt_"$version"_*.deb 2>/dev/null || true)
+pg_package=""
+if [ -n "$pg_deb" ]; then
+  pg_package=$(dpkg-deb -f "$pg_deb" Package)
+  case $(dpkg-deb -f "$pg_deb" Depends) in *postgresql-[0-9]*) ;; *) fail "$pg_deb does not depend on the server" ;; esac
+fi
 
-for deb in "$tool_deb" "$dev_deb"; do
+for deb in "$tool_deb" "$dev_deb" $pg_deb; do
   outside=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '^\./usr/' | grep -v '^\./$' || true)
   [ -z "$outside" ] || fail "$deb holds files outside /usr: $outside"
 done
 depends=$(dpkg-deb -f "$tool_deb" Depends)
 case $depends in *libc6*libstdc++6*|*libstdc++6*libc6*) ;; *) fail "dependencies: $depends" ;; esac
 
-trap 'dpkg -P ansicrypt libansicrypt-dev >/dev/null 2>&1 || true' EXIT
-dpkg -i "$tool_deb" "$dev_deb" >/dev/null || fail "dpkg -i"
-installed=$(dpkg -L ansicrypt libansicrypt-dev | sort)
+trap 'dpkg -P $pg_package ansicrypt libansicrypt-dev >/dev/null 2>&1 || true' EXIT
+dpkg -i "$tool_deb" "$dev_deb" $pg_deb >/dev/null || fail "dpkg -i"
+installed=$(dpkg -L ansicrypt libansicrypt-dev $pg_package | sort)
 
 # The tool and its man page.
 /usr/bin/ansicrypt selftest >/dev/null || fail "ansicrypt selftest"
@@ -69,10 +75,15 @@ if [ -n "$extension" ] && command -v sqlite3 >/dev/null; then
     fail "SQLite extension"
 fi
 
+if [ -n "$pg_package" ]; then
+  (cd "$source/tests/postgres" && /usr/bin/python3 installed_check.py "$version") ||
+    fail "CREATE EXTENSION ansicrypt"
+fi
+
 # Removal leaves nothing behind.
-dpkg -P ansicrypt libansicrypt-dev >/dev/null || fail "dpkg -P"
+dpkg -P $pg_package ansicrypt libansicrypt-dev >/dev/null || fail "dpkg -P"
 trap - EXIT
-! dpkg-query -W ansicrypt libansicrypt-dev >/dev/null 2>&1 || fail "a package record is left"
+! dpkg-query -W $pg_package ansicrypt libansicrypt-dev >/dev/null 2>&1 || fail "a package record is left"
 for f in $installed; do
   [ -d "$f" ] || [ ! -e "$f" ] || fail "left after removal: $f"
 done
