@@ -63,13 +63,19 @@ std::size_t DecodeSequence(std::string_view utf8, std::size_t i, char32_t& c) {
 // Appends the text of `utf8` to `out`: each ill-formed byte as U+FFFD, or, when `strict`, stops
 // there and returns false.
 bool ConvertUtf8(std::string_view utf8, Text& out, bool strict) {
-  out.reserve(utf8.size());
+  out.reserve(out.size() + utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
+    // A run of ASCII goes in at once: hexadecimal and Base64 texts are nothing else.
+    std::size_t end = i;
+    while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) ++end;
+    if (end > i) {
+      const std::size_t at = out.size();
+      out.resize(at + (end - i));
+      for (std::size_t k = i; k < end; ++k) {
+        out[at + (k - i)] = static_cast<char16_t>(static_cast<unsigned char>(utf8[k]));
+      }
+      i = end;
       continue;
     }
     char32_t c = 0;
@@ -102,6 +108,16 @@ std::string TextToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // A run of ASCII goes out at once.
+    std::size_t end = i;
+    while (end < text.size() && text[end] < 0x80) ++end;
+    if (end > i) {
+      const std::size_t at = out.size();
+      out.resize(at + (end - i));
+      for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+      i = end - 1;
+      continue;
+    }
     const char16_t c = text[i];
     if (detail::IsSurrogatePair(text, i)) {
       AppendUtf8(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));

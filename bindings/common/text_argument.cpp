@@ -54,11 +54,19 @@ ByteArray KeyBytes(const TextArgument& key) {
 }
 
 std::string DesEncrypt(const TextArgument& plain, const TextArgument& key) {
-  return TextToUtf8(EncryptDes_ArrToHex(AnsiBytes(plain, DES::kMaxInputBytes), KeyBytes(key)));
+  // The plain text's errors come before anything is done with the key.
+  const ByteArray bytes = AnsiBytes(plain, DES::kMaxInputBytes);
+  return TextToUtf8(EncryptDes_ArrToHex(bytes, KeyBytes(key)));
+}
+
+std::string DesDecrypt(const TextArgument& hex, DES& keyed) {
+  // The library refuses 32,767 digits or more; a text far longer is not converted first.
+  const std::size_t size = hex.bytes.size();
+  if (hex.ansi ? size > 32768 : SurelyOver(size, 32767)) RaiseLongHexError(hex.bytes);
+  return TextToUtf8(platform::AnsiToText(DecryptDes_HexToArr(Characters(hex), keyed)));
 }
 
 std::string DesDecrypt(const TextArgument& hex, const TextArgument& key) {
-  // The library refuses 32,767 digits or more; a text far longer is not converted first.
   const std::size_t size = hex.bytes.size();
   if (hex.ansi ? size > 32768 : SurelyOver(size, 32767)) RaiseLongHexError(hex.bytes);
   return TextToUtf8(platform::AnsiToText(DecryptDes_HexToArr(Characters(hex), KeyBytes(key))));

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/types.h"
 
 namespace ansicrypt::bindings {
@@ -33,6 +34,9 @@ ByteArray KeyBytes(const TextArgument& key);
 // The operations, with results as UTF-8. Library errors raise Error, as the library does.
 std::string DesEncrypt(const TextArgument& plain, const TextArgument& key);
 std::string DesDecrypt(const TextArgument& hex, const TextArgument& key);
+// The same under key 1 of an object keyed with KeyBytes(key) already, for callers that keep it
+// from row to row.
+std::string DesDecrypt(const TextArgument& hex, DES& keyed);
 std::string Md5(const TextArgument& text);
 
 // The message of a failed call: "ansi_des_decrypt: type mismatch (error 13)".

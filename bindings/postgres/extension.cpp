@@ -31,6 +31,7 @@ extern "C" {
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "ansicrypt/ansicrypt.h"
 #include "bindings/common/base64_pieces.h"
@@ -120,17 +121,62 @@ varlena* TextResult(const std::string& utf8) {
   return NewValue({reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()});
 }
 
-Outcome DesEncrypt(TextArgument plain, TextArgument key, std::int32_t codePage, bool bestFit) {
+// The object keyed for the last row's key and settings, kept for the query in the function's
+// fn_extra: a column converted under one key schedules it once. Only what takes part in the key
+// is compared: the first 8 bytes of a bytea, the first nine characters of a text.
+struct KeyCache {
+  CallSettings settings;
+  bool ansi = false;
+  std::size_t length = 0;
+  char prefix[40] = {};
+  DES des;
+};
+static_assert(std::is_trivially_destructible_v<KeyCache>,
+              "server memory is freed without running destructors");
+
+std::string_view KeyPart(const TextArgument& key) {
+  return key.ansi ? key.bytes.substr(0, 8) : bindings::KeyPrefix(key.bytes);
+}
+
+// Under the call's settings in force.
+DES& Keyed(FmgrInfo* flinfo, const TextArgument& key, const CallSettings& settings) {
+  const std::string_view part = KeyPart(key);
+  auto* cache = static_cast<KeyCache*>(flinfo->fn_extra);
+  if (cache != nullptr && cache->settings == settings && cache->ansi == key.ansi &&
+      std::string_view(cache->prefix, cache->length) == part) {
+    return cache->des;
+  }
+  if (cache == nullptr) {
+    void* memory = MemoryContextAllocExtended(flinfo->fn_mcxt, sizeof(KeyCache), MCXT_ALLOC_NO_OOM);
+    if (memory == nullptr) throw std::bad_alloc();
+    cache = new (memory) KeyCache();
+    flinfo->fn_extra = cache;
+  }
+  cache->length = 0;  // not valid until it is keyed
+  cache->des.SetKey1(bindings::KeyBytes(key));
+  cache->settings = settings;
+  cache->ansi = key.ansi;
+  std::memcpy(cache->prefix, part.data(), part.size());
+  cache->length = part.size();
+  return cache->des;
+}
+
+Outcome DesEncrypt(FmgrInfo* flinfo, TextArgument plain, TextArgument key, std::int32_t codePage,
+                   bool bestFit) {
   return Guarded([&] {
-    const CallScope scope(Settings(codePage, bestFit), CallSettings{});
-    return TextResult(bindings::DesEncrypt(plain, key));
+    const CallSettings settings = Settings(codePage, bestFit);
+    const CallScope scope(settings, CallSettings{});
+    const ByteArray bytes = bindings::AnsiBytes(plain, DES::kMaxInputBytes);  // its errors first
+    return TextResult(TextToUtf8(EncryptDes_ArrToHex(bytes, Keyed(flinfo, key, settings))));
   });
 }
 
-Outcome DesDecrypt(TextArgument hex, TextArgument key, std::int32_t codePage, bool bestFit) {
+Outcome DesDecrypt(FmgrInfo* flinfo, TextArgument hex, TextArgument key, std::int32_t codePage,
+                   bool bestFit) {
   return Guarded([&] {
-    const CallScope scope(Settings(codePage, bestFit), CallSettings{});
-    return TextResult(bindings::DesDecrypt(hex, key));
+    const CallSettings settings = Settings(codePage, bestFit);
+    const CallScope scope(settings, CallSettings{});
+    return TextResult(bindings::DesDecrypt(hex, Keyed(flinfo, key, settings)));
   });
 }
 
@@ -347,7 +393,8 @@ Datum DesEncrypt(FunctionCallInfo fcinfo) {
   constexpr const char* name = "ansi_des_encrypt";
   const TextArgument plain = Arg(fcinfo, 0, DataBytea, name);
   const TextArgument key = Arg(fcinfo, 1, KeyBytea, name);
-  return ReturnText(name, ap::DesEncrypt(plain, key, CodePageArg(fcinfo, 2), PG_GETARG_BOOL(3)));
+  return ReturnText(
+      name, ap::DesEncrypt(fcinfo->flinfo, plain, key, CodePageArg(fcinfo, 2), PG_GETARG_BOOL(3)));
 }
 
 template <bool DataBytea, bool KeyBytea>
@@ -355,7 +402,8 @@ Datum DesDecrypt(FunctionCallInfo fcinfo) {
   constexpr const char* name = "ansi_des_decrypt";
   const TextArgument hex = Arg(fcinfo, 0, DataBytea, name);
   const TextArgument key = Arg(fcinfo, 1, KeyBytea, name);
-  return ReturnText(name, ap::DesDecrypt(hex, key, CodePageArg(fcinfo, 2), PG_GETARG_BOOL(3)));
+  return ReturnText(
+      name, ap::DesDecrypt(fcinfo->flinfo, hex, key, CodePageArg(fcinfo, 2), PG_GETARG_BOOL(3)));
 }
 
 template <bool DataBytea>
