@@ -267,3 +267,27 @@ def test_cancel_stops_a_long_call(db):
         assert failure.value.pgcode == "57014"  # query_canceled
         cursor.execute("RESET statement_timeout")
         assert one(db, "SELECT ansi_md5('abc')") == "900150983CD24FB0D6963F7D28E17F72"
+
+
+def test_keys_and_code_pages_that_change_from_row_to_row(db):
+    # The keyed object kept between rows serves only rows with the same key and settings.
+    rows = []
+    for i in range(300):
+        # Runs of rows with one key under changing code pages, then the next key.
+        key = ["k", "key \u00e9", "key \u00e9 longer than nine", "key \u00e9 longer than NINE", "\u4e2d\u6587"][i // 4 % 5]
+        page = [1252, 936, 1252, 65001][i % 4]
+        rows.append((i, f"row {i} \u00e9\u4e2d", key, page))
+    with db.cursor() as cursor:
+        cursor.execute("CREATE TEMP TABLE keyed (i int, plain text, key text, page int)")
+        cursor.executemany("INSERT INTO keyed VALUES (%s, %s, %s, %s)", rows)
+        cursor.execute("SELECT i, ansi_des_encrypt(plain, key, page), ansi_des_encrypt(plain, key::bytea, page) "
+                       "FROM keyed ORDER BY i")
+        encrypted = cursor.fetchall()
+        for (i, plain, key, page), (_, hex_text, hex_bytes) in zip(rows, encrypted):
+            assert hex_text == one(db, "SELECT ansi_des_encrypt(%s, %s, %s)", plain, key, page), i
+            assert hex_bytes == one(db, "SELECT ansi_des_encrypt(%s, %s::bytea, %s)", plain, key, page), i
+        cursor.execute("ALTER TABLE keyed ADD COLUMN hex text")
+        cursor.executemany("UPDATE keyed SET hex = %s WHERE i = %s", [(h, i) for i, h, _ in encrypted])
+        cursor.execute("SELECT i, ansi_des_decrypt(hex, key, page) FROM keyed ORDER BY i")
+        for (i, plain, key, page), (_, decrypted) in zip(rows, cursor.fetchall()):
+            assert decrypted == one(db, "SELECT ansi_des_decrypt(%s, %s, %s)", encrypted[i][1], key, page), i
