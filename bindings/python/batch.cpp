@@ -48,38 +48,6 @@ py::object Materialised(const py::handle& values, const char* name) {
   return py::reinterpret_steal<py::object>(tuple);
 }
 
-// A str's characters as UTF-16 units into `text`, read without the interpreter's lock (see the
-// top); characters beyond U+FFFF become surrogate pairs.
-void ReadCharacters(PyObject* str, Text& text) {
-  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));
-  const void* data = PyUnicode_DATA(str);
-  switch (PyUnicode_KIND(str)) {
-    case PyUnicode_1BYTE_KIND: {
-      const auto* chars = static_cast<const Py_UCS1*>(data);
-      text.assign(chars, chars + n);
-      return;
-    }
-    case PyUnicode_2BYTE_KIND: {
-      const auto* chars = static_cast<const Py_UCS2*>(data);
-      text.assign(chars, chars + n);
-      return;
-    }
-    default: {
-      const auto* chars = static_cast<const Py_UCS4*>(data);
-      text.clear();
-      for (std::size_t i = 0; i < n; ++i) {
-        const Py_UCS4 c = chars[i];
-        if (c < 0x10000) {
-          text += static_cast<char16_t>(c);
-        } else {
-          text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-          text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-      }
-    }
-  }
-}
-
 // Values are converted in chunks: threads take chunks in turn and compute them without the
 // interpreter's lock; the calling thread turns finished chunks into objects in order (with the
 // lock) and computes chunks itself while the next one in order is not finished. Objects are thus

@@ -7,39 +7,45 @@ namespace ansicrypt::python {
 
 PyObject* overrides = nullptr;
 
-Text ToText(const py::str& text) {
-  PyObject* o = text.ptr();
-#if PY_VERSION_HEX < 0x030C0000
-  // A string made by the old C API may not have its compact storage yet.
-  if (PyUnicode_READY(o) != 0) throw py::error_already_set();
-#endif
-  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(o));
-  const void* data = PyUnicode_DATA(o);
-  switch (PyUnicode_KIND(o)) {
+void ReadCharacters(PyObject* str, Text& text) {
+  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));
+  const void* data = PyUnicode_DATA(str);
+  switch (PyUnicode_KIND(str)) {
     case PyUnicode_1BYTE_KIND: {
       const auto* chars = static_cast<const Py_UCS1*>(data);
-      return Text(chars, chars + n);
+      text.assign(chars, chars + n);
+      return;
     }
     case PyUnicode_2BYTE_KIND: {
       const auto* chars = static_cast<const Py_UCS2*>(data);
-      return Text(chars, chars + n);
+      text.assign(chars, chars + n);
+      return;
     }
     default: {
       const auto* chars = static_cast<const Py_UCS4*>(data);
-      Text result;
-      result.reserve(n + n / 4);
+      text.clear();
+      text.reserve(n + n / 4);
       for (std::size_t i = 0; i < n; ++i) {
         const Py_UCS4 c = chars[i];
         if (c < 0x10000) {
-          result += static_cast<char16_t>(c);
+          text += static_cast<char16_t>(c);
         } else {
-          result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-          result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+          text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+          text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         }
       }
-      return result;
     }
   }
+}
+
+Text ToText(const py::str& text) {
+#if PY_VERSION_HEX < 0x030C0000
+  // A string made by the old C API may not have its compact storage yet.
+  if (PyUnicode_READY(text.ptr()) != 0) throw py::error_already_set();
+#endif
+  Text result;
+  ReadCharacters(text.ptr(), result);
+  return result;
 }
 
 py::str FromText(const Text& text) {

@@ -30,6 +30,10 @@ extern PyObject* overrides;
 // character); characters beyond U+FFFF become surrogate pairs, and lone surrogates stay as they
 // are, as the library's texts hold them.
 Text ToText(const py::str& text);
+// The same into `text`, whose storage is reused, from a str whose storage is ready (PyUnicode_READY
+// before Python 3.12); reads the string's storage only, so that it may run without the
+// interpreter's lock while a reference to the string is held.
+void ReadCharacters(PyObject* str, Text& text);
 // A text as a str; a surrogate pair becomes its character, a lone surrogate stays one.
 py::str FromText(const Text& text);
 
