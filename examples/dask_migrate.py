@@ -6,12 +6,14 @@ and row order. Every worker must be able to import ansicrypt.
       --operation (decrypt|decode|digest) [--key KEY] [--code-page N] --output DIR \\
       [--scheduler tcp://host:8786] [--workers N] [--errors strict|null]
 
-Without --scheduler it starts a cluster of --workers processes on this machine (one thread each).
+Without --scheduler it starts a cluster of --workers processes on this machine (one thread each);
+with it, the workers must see the input files and DIR at the same paths (a shared file system).
 Each input file is one partition; its output is DIR/part-N.csv, N counting the files in name
 order. Every field is read as text, exactly as it stands (an empty field is an empty text, not a
 missing value), and written quoted, so that any character survives (a carriage return included).
 A bad value stops the run (--errors strict, with the file and record named) and leaves DIR as it
-was; with --errors null it is written as an empty field. DIR must not hold part-*.csv files yet.
+was; with --errors null it is written as an empty field. DIR must not hold part-*.csv files yet,
+and no input file's name may hold "*", "?" or "[" (the CSV reader would take it as a pattern).
 """
 import argparse
 import csv
@@ -107,8 +109,13 @@ def main(argv=None):
     paths = sorted(glob.glob(arguments.input))
     if not paths:
         raise SystemExit(f"dask_migrate.py: no file matches {arguments.input}")
+    for path in paths:
+        if any(c in path for c in "*?["):
+            raise SystemExit(f"dask_migrate.py: {path}: a name with * ? or [ would be read as a "
+                             "pattern; rename it")
+    created = not os.path.exists(arguments.output)
     os.makedirs(arguments.output, exist_ok=True)
-    if glob.glob(os.path.join(arguments.output, "part-*.csv")):
+    if glob.glob(os.path.join(glob.escape(arguments.output), "part-*.csv")):
         raise SystemExit(f"dask_migrate.py: {arguments.output} holds part-*.csv files already")
     try:
         if arguments.scheduler:
@@ -119,6 +126,8 @@ def main(argv=None):
                               dashboard_address=None) as cluster, Client(cluster) as client:
                 partitions = migrate(arguments, paths, client)
     except BadValue as failure:
+        if created:
+            shutil.rmtree(arguments.output, ignore_errors=True)
         raise SystemExit(f"dask_migrate.py: {failure}; nothing was written") from None
     print(f"dask_migrate.py: {partitions} partitions written to {arguments.output}",
           file=sys.stderr)

@@ -146,14 +146,15 @@ DES& Keyed(FmgrInfo* flinfo, const TextArgument& key, const CallSettings& settin
       std::string_view(cache->prefix, cache->length) == part) {
     return cache->des;
   }
+  // The key's bytes first: a failure leaves the cache as it was, valid for its own key.
+  const ByteArray keyBytes = bindings::KeyBytes(key);
   if (cache == nullptr) {
     void* memory = MemoryContextAllocExtended(flinfo->fn_mcxt, sizeof(KeyCache), MCXT_ALLOC_NO_OOM);
     if (memory == nullptr) throw std::bad_alloc();
     cache = new (memory) KeyCache();
     flinfo->fn_extra = cache;
   }
-  cache->length = 0;  // not valid until it is keyed
-  cache->des.SetKey1(bindings::KeyBytes(key));
+  cache->des.SetKey1(keyBytes);  // never fails
   cache->settings = settings;
   cache->ansi = key.ansi;
   std::memcpy(cache->prefix, part.data(), part.size());

@@ -148,9 +148,14 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
     finished.notify_all();
   };
   const auto helper = [&] {
-    const CallScope scope(settings, bindings::kWhateverIsInForce);
-    auto compute = makeWorker();
-    for (std::size_t c; (c = next.fetch_add(1)) < chunkCount;) computeChunk(compute, c);
+    try {
+      const CallScope scope(settings, bindings::kWhateverIsInForce);
+      auto compute = makeWorker();
+      for (std::size_t c; (c = next.fetch_add(1)) < chunkCount;) computeChunk(compute, c);
+    } catch (...) {
+      // Before it took a chunk (computeChunk keeps its own failures): the calling thread computes
+      // the chunks this one would have.
+    }
   };
 
   std::vector<std::thread> helpers;
@@ -161,15 +166,23 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
     for (std::thread& t : helpers) t.join();
     helpers.clear();
   };
+  // The list holds None until a result takes its place: Python code that runs between chunks (a
+  // signal handler) may find it through the garbage collector.
   py::list list(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    Py_INCREF(Py_None);
+    PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), Py_None);
+  }
   try {
     for (std::size_t t = 1; t < std::min(threads, chunkCount); ++t) helpers.emplace_back(helper);
-    const CallScope scope(settings, bindings::kWhateverIsInForce);
     auto compute = makeWorker();
     for (std::size_t c = 0; c < chunkCount; ++c) {
       Chunk& chunk = chunks[c];
       {
         py::gil_scoped_release unlocked;
+        // The call's settings hold while this thread computes, and only then: Python code that
+        // runs on it between chunks sees the module's own.
+        const CallScope scope(settings, bindings::kWhateverIsInForce);
         std::unique_lock<std::mutex> lock(mutex);
         while (!chunk.done) {
           lock.unlock();
@@ -199,7 +212,9 @@ py::list Pipeline(std::size_t count, std::size_t threads, OnError onError,
           item = NewStr(chunk.units.data() + start, value.end - start, value);
           if (item == nullptr) throw py::error_already_set();
         }
+        PyObject* placeholder = PyList_GET_ITEM(list.ptr(), static_cast<Py_ssize_t>(base + k));
         PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(base + k), item);
+        Py_DECREF(placeholder);
         start = value.end;
       }
       chunk = Chunk{};  // its memory is not needed any more

@@ -2,8 +2,10 @@
 iterable, the threads and the code page, None through, and errors by the first bad value's index
 (strict) or as None (null)."""
 import concurrent.futures
+import gc
 import hashlib
 import random
+import signal
 import threading
 
 import pytest
@@ -193,3 +195,25 @@ def test_a_single_str_or_bytes_is_not_taken_as_values(values):
         ansicrypt.md5_string_calc_many(values)
     with pytest.raises(TypeError, match="iterable of values"):
         ansicrypt.md5_many(values)
+
+
+def test_python_code_between_chunks_sees_a_whole_list_and_the_module_defaults():
+    # A signal handler runs between chunks: it may reach the list being filled through the
+    # garbage collector, and it runs under the module's settings, not the batch call's.
+    seen = []
+
+    def handler(signum, frame):
+        for o in gc.get_objects():
+            if type(o) is list and len(o) == 300_001:
+                repr(o[-1])
+        seen.append((ansicrypt.ansi_code_page(), ansicrypt.encode_base64_str_to_str("\u3042")))
+
+    previous = signal.signal(signal.SIGALRM, handler)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.01, 0.01)
+        for _ in range(3):
+            ansicrypt.encode_base64_str_to_str_many(["x" * 100] * 300_001, code_page=932, threads=2)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert seen and set(seen) == {(1252, "Pw==")}

@@ -93,3 +93,11 @@ def test_any_character_survives_and_a_bad_value_writes_nothing(tmp_path):
     run = run_example(tmp_path, "--column", "v", "--operation", "decode", "--errors", "null")
     assert run.returncode == 1 and "holds part-*.csv files already" in run.stderr
     assert (tmp_path / "out" / "part-0.csv").read_text() == "kept"
+
+
+def test_names_that_read_as_patterns_are_refused(tmp_path):
+    (tmp_path / "in-[1].csv").write_text("v\nQQ==\n")
+    (tmp_path / "in-1.csv").write_text("v\nQg==\n")
+    run = run_example(tmp_path, "--column", "v", "--operation", "decode")
+    assert run.returncode == 1 and "would be read as a pattern" in run.stderr
+    assert not (tmp_path / "out").exists()
