@@ -29,6 +29,12 @@ ByteArray Bytes(std::string_view bytes) {
   throw Error(errc::overflow);
 }
 
+// The library refuses 32,767 digits or more; a text far longer is not converted first.
+void CheckHexLength(const TextArgument& hex) {
+  const std::size_t size = hex.bytes.size();
+  if (hex.ansi ? size > 32768 : SurelyOver(size, 32767)) RaiseLongHexError(hex.bytes);
+}
+
 }  // namespace
 
 ByteArray AnsiBytes(const TextArgument& argument, std::size_t limit) {
@@ -60,15 +66,12 @@ std::string DesEncrypt(const TextArgument& plain, const TextArgument& key) {
 }
 
 std::string DesDecrypt(const TextArgument& hex, DES& keyed) {
-  // The library refuses 32,767 digits or more; a text far longer is not converted first.
-  const std::size_t size = hex.bytes.size();
-  if (hex.ansi ? size > 32768 : SurelyOver(size, 32767)) RaiseLongHexError(hex.bytes);
+  CheckHexLength(hex);
   return TextToUtf8(platform::AnsiToText(DecryptDes_HexToArr(Characters(hex), keyed)));
 }
 
 std::string DesDecrypt(const TextArgument& hex, const TextArgument& key) {
-  const std::size_t size = hex.bytes.size();
-  if (hex.ansi ? size > 32768 : SurelyOver(size, 32767)) RaiseLongHexError(hex.bytes);
+  CheckHexLength(hex);
   return TextToUtf8(platform::AnsiToText(DecryptDes_HexToArr(Characters(hex), KeyBytes(key))));
 }
 

@@ -29,9 +29,6 @@ namespace py = pybind11;
 namespace ansicrypt::python {
 namespace {
 
-using bindings::CallScope;
-using bindings::CallSettings;
-
 // Ctrl-C (or another Python signal handler that raises) ending a read that waits.
 struct Interrupted {};
 
