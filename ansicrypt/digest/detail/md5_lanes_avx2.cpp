@@ -72,22 +72,23 @@ struct Avx2Ops {
     };
     return {rotl(a.lo), rotl(a.hi)};
   }
-  // F and G choose bits: d ^ (b & (c ^ d)) and c ^ (d & (b ^ c)) take three operations each.
+  // F chooses bits: d ^ (b & (c ^ d)), where c ^ d does not wait for the previous step's b.
   static V F(V b, V c, V d) {
     const auto f = [](__m256i x, __m256i y, __m256i z) {
       return _mm256_xor_si256(z, _mm256_and_si256(x, _mm256_xor_si256(y, z)));
     };
     return {f(b.lo, c.lo, d.lo), f(b.hi, c.hi, d.hi)};
   }
-  static V G(V b, V c, V d) {
-    const auto g = [](__m256i x, __m256i y, __m256i z) {
-      return _mm256_xor_si256(y, _mm256_and_si256(z, _mm256_xor_si256(x, y)));
-    };
-    return {g(b.lo, c.lo, d.lo), g(b.hi, c.hi, d.hi)};
+  static V And(V a, V b) {
+    return Each(a, b, [](__m256i x, __m256i y) { return _mm256_and_si256(x, y); });
   }
+  static V AndNot(V a, V b) {  // ~a & b
+    return Each(a, b, [](__m256i x, __m256i y) { return _mm256_andnot_si256(x, y); });
+  }
+  // b is the word the previous step made: c ^ d does not wait for it.
   static V H(V b, V c, V d) {
     const auto h = [](__m256i x, __m256i y, __m256i z) {
-      return _mm256_xor_si256(_mm256_xor_si256(x, y), z);
+      return _mm256_xor_si256(x, _mm256_xor_si256(y, z));
     };
     return {h(b.lo, c.lo, d.lo), h(b.hi, c.hi, d.hi)};
   }

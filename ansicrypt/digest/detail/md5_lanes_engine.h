@@ -1,8 +1,9 @@
 // The MD5 block transform over vectors of lanes, generic over a vector type: included only by the
 // files compiled for an instruction set (md5_lanes_avx512.cpp, md5_lanes_avx2.cpp), each with an
 // Ops of its own that supplies V (a 32-bit word of each of the 16 lanes) and Add, Broadcast,
-// Rotl<s>, the round functions F, G, H, I, LoadState, StoreState (to the lanes in `active` only)
-// and LoadWords (the 16 words of one block of each lane, one vector per word).
+// Rotl<s>, the round functions F, G, H, I (or, instead of G, And and AndNot), LoadState,
+// StoreState (to the lanes in `active` only) and LoadWords (the 16 words of one block of each
+// lane, one vector per word).
 #pragma once
 
 #include <cstddef>
@@ -59,6 +60,13 @@ inline constexpr int kH = TruthTable([](unsigned b, unsigned c, unsigned d) { re
 inline constexpr int kI =
     TruthTable([](unsigned b, unsigned c, unsigned d) { return c ^ (b | ~d); });
 
+// Ops without a three-input instruction supply And and AndNot (~x & y) for G's split form.
+template <class Ops>
+inline constexpr bool kSplitG = requires(typename Ops::V v) {
+  Ops::And(v, v);
+  Ops::AndNot(v, v);
+};
+
 template <class Ops>
 struct Engine {
   using V = typename Ops::V;
@@ -69,10 +77,15 @@ struct Engine {
   template <std::size_t I>
   static void Step(V (&s)[4], const V (&x)[16]) {
     constexpr std::size_t a = (64 - I) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
-    const V early = Ops::Add(s[a], Ops::Add(x[MessageWord(I)], Ops::Broadcast(kSines[I])));
+    V early = Ops::Add(s[a], Ops::Add(x[MessageWord(I)], Ops::Broadcast(kSines[I])));
     V f;
     if constexpr (I < 16) {
       f = Ops::F(s[b], s[c], s[d]);
+    } else if constexpr (I < 32 && kSplitG<Ops>) {
+      // G(b, c, d) = (b & d) + (c & ~d): the two terms share no bit, so the one without b joins
+      // the early sum and the chain gains two operations instead of four.
+      early = Ops::Add(early, Ops::AndNot(s[d], s[c]));
+      f = Ops::And(s[b], s[d]);
     } else if constexpr (I < 32) {
       f = Ops::G(s[b], s[c], s[d]);
     } else if constexpr (I < 48) {
