@@ -106,13 +106,11 @@ void DES::MakeSubKeys(const std::array<std::uint8_t, 8>& key, int keyNumber) {
   RoundKeyBytes& target = keyNumber == 2 ? SubKey2 : SubKey1;
   RoundKeyWords& words = keyNumber == 2 ? words2_ : words1_;
   detail::ForEachRoundKey(
-      key, [&target, &words](std::size_t round, std::uint64_t roundKey, std::uint64_t byBox) {
-        // Bytes 0..5 most significant first, then two zero bytes: the big-endian form of key << 16.
-        const std::uint64_t bytes = detail::BigEndian64(roundKey << 16);
-        std::memcpy(target[round].data(), &bytes, 8);
+      key, [&target, &words](std::size_t round, const detail::RoundKeyBits& bits) {
+        std::memcpy(target[round].data(), &bits.bytes, 8);  // bytes 0..5, then two zero bytes
         // The words the table rounds take: the same bits grouped by S-box.
-        words[2 * round] = static_cast<std::uint32_t>(byBox >> 32);
-        words[2 * round + 1] = static_cast<std::uint32_t>(byBox);
+        words[2 * round] = static_cast<std::uint32_t>(bits.words >> 32);
+        words[2 * round + 1] = static_cast<std::uint32_t>(bits.words);
       });
 }
 

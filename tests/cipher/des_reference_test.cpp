@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstring>
 #include <random>
 
 #include "ansicrypt/cipher/des.h"
+#include "ansicrypt/cipher/detail/des_key_schedule.h"
 #include "ansicrypt/cipher/detail/des_rounds.h"
 #include "ansicrypt/cipher/detail/des_tables.h"
 #include "tests/cipher/des_reference.h"
@@ -105,6 +107,36 @@ TEST(DesRounds, RoundKeysKeepBytesSixAndSevenZeroAndIgnoreParity) {
     EXPECT_EQ(keys, MakeSubKeys(flipped));
     for (const auto& k : keys) EXPECT_EQ(k[6] | k[7], 0);
   }
+}
+
+// Both forms of the key schedule (the vector one where the machine has it, and the one every
+// other machine runs) against the bit-by-bit schedule: the round keys' bytes as stored, and the
+// words of the table rounds.
+template <bool Vector>
+void ExpectScheduleEqualsReference() {
+  std::mt19937 rng(4);
+  for (int i = 0; i < 200; ++i) {
+    const Block key = RandomBlock(rng);
+    const auto want = MakeSubKeys(key);
+    int visited = 0;
+    detail::ForEachRoundKey<Vector>(key, [&](std::size_t round, const detail::RoundKeyBits& bits) {
+      Block stored{};
+      std::memcpy(stored.data(), &bits.bytes, 8);
+      EXPECT_EQ(stored, want[round]) << "round " << round;
+      std::uint32_t odd = 0, even = 0;
+      detail::SplitRoundKey(ToWord(want[round]) >> 16, odd, even);
+      EXPECT_EQ(bits.words, std::uint64_t{odd} << 32 | even) << "round " << round;
+      EXPECT_EQ(round, static_cast<std::size_t>(visited++));
+    });
+    EXPECT_EQ(visited, 16);
+  }
+}
+
+TEST(DesKeySchedule, PortableFormEqualsBitByBitSchedule) { ExpectScheduleEqualsReference<false>(); }
+
+TEST(DesKeySchedule, VectorFormEqualsBitByBitSchedule) {
+  if (!detail::kVectorKeySchedule) GTEST_SKIP() << "no vector form on this machine";
+  ExpectScheduleEqualsReference<detail::kVectorKeySchedule>();
 }
 
 struct BadTable {

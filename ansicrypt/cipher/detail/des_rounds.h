@@ -98,11 +98,6 @@ inline std::uint32_t LoadBigEndian(const std::uint8_t* p) {
          std::uint32_t{p[3]};
 }
 
-// The value whose bytes in memory are those of v, most significant first.
-inline std::uint64_t BigEndian64(std::uint64_t v) {
-  return std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
-}
-
 inline void StoreBigEndian(std::uint32_t v, std::uint8_t* p) {
   p[0] = static_cast<std::uint8_t>(v >> 24);
   p[1] = static_cast<std::uint8_t>(v >> 16);
