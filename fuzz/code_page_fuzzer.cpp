@@ -1,12 +1,14 @@
 // AnsiToText and TextToAnsi in every code page, best fit off and on, against Windows' published
 // tables as the tests' own reader sees them:
 //  - both conversions equal the reader's slow reference, on the portable and the SIMD paths;
+//  - the bytes of a text in pieces are its bytes whole;
 //  - single-byte pages give one unit per byte and every byte string comes back from its text;
 //  - without best fit, text -> bytes -> text -> bytes gives the same bytes twice; with it, a second
 //    round without best fit is stable;
 //  - UTF-8 decoding gives well-formed text that round-trips.
 #include <cstdlib>
 #include <map>
+#include <span>
 
 #include "ansicrypt/common/detail/simd_level.h"
 #include "ansicrypt/platform/code_page.h"
@@ -47,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
   detail::ForceSimdLevel(cap);
   if (!samePaths) std::abort();
+  ByteArray joined;  // the bytes in pieces are the bytes whole
+  platform::TextToAnsiInPieces(units, [&joined](std::span<const std::uint8_t> piece) {
+    if (piece.empty()) std::abort();
+    joined.insert(joined.end(), piece.begin(), piece.end());
+  });
+  if (joined != encoded) std::abort();
 
   if (codePage == 65001) {
     if (platform::AnsiToText(platform::TextToAnsi(text)) != text) std::abort();

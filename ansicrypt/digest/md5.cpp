@@ -79,8 +79,22 @@ void clsMD5::FinishDigest() {
 
 Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 
+// The text's bytes are digested as the code page gives them, piece by piece, never held whole.
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
-  return Md5_Arr_Calc(platform::TextToAnsi(SourceString));
+  ResetState();
+  try {
+    platform::TextToAnsiInPieces(SourceString, [this](std::span<const std::uint8_t> piece) {
+      if (piece.size() > kMaxTextBytes - static_cast<std::size_t>(ByteCount)) {
+        throw Error(errc::overflow);
+      }
+      Absorb(piece.data(), piece.size());
+    });
+  } catch (...) {
+    ResetState();  // as Md5_Arr_Calc leaves it when the bytes are too many
+    throw;
+  }
+  FinishDigest();
+  return DigestToHex();
 }
 
 Text clsMD5::Md5_Arr_Calc(const ByteArray& SourceBytes) {

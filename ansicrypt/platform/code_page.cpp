@@ -95,6 +95,19 @@ ByteArray TextToAnsi(std::u16string_view text) {
   return ByteArray(utf8.begin(), utf8.end());
 }
 
+void TextToAnsiInPieces(std::u16string_view text, const AnsiPieceSink& sink) {
+  const Page& page = Current();
+  if (page.tables != nullptr) {
+    detail::EncodeWithTablesInPieces(*page.tables, text, AnsiBestFit(), sink);
+    return;
+  }
+  const std::string utf8 = TextToUtf8(text);
+  if (!utf8.empty()) {
+    sink(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(utf8.data()),
+                                       utf8.size()));
+  }
+}
+
 Text AnsiToText(const ByteArray& bytes) {
   const Page& page = Current();
   if (page.tables != nullptr) return detail::DecodeWithTables(*page.tables, bytes);

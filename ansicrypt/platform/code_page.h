@@ -17,6 +17,8 @@
 // (ScopedAnsiCodePage, ScopedAnsiBestFit); conversions are safe to run on several threads at once.
 #pragma once
 
+#include <functional>
+#include <span>
 #include <string_view>
 
 #include "ansicrypt/common/error.h"
@@ -72,6 +74,11 @@ class ScopedAnsiBestFit {
 
 // The text's bytes in the current code page; the empty text gives no bytes.
 ByteArray TextToAnsi(std::u16string_view text);
+
+// The same bytes handed to `sink` in pieces, in order, for callers that consume them as they come
+// (a digest) rather than keep them. The pieces are valid during the call of `sink` only.
+using AnsiPieceSink = std::function<void(std::span<const std::uint8_t>)>;
+void TextToAnsiInPieces(std::u16string_view text, const AnsiPieceSink& sink);
 
 // The text that the current code page reads from `bytes`, every byte taking part.
 Text AnsiToText(const ByteArray& bytes);

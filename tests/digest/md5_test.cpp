@@ -108,6 +108,26 @@ TEST(Md5String, LengthLimit) {
   EXPECT_EQ(md5.Md5_String_Calc(u"abc"), u"900150983CD24FB0D6963F7D28E17F72");
 }
 
+// A text whose bytes pass the limit leaves the registers as the byte form leaves them, wherever
+// the limit falls among the pieces the bytes are converted in.
+TEST(Md5String, FailureLeavesTheRegistersOfTheByteForm) {
+  clsMD5 bytes;
+  bytes.Md5_String_Calc(u"abc");
+  EXPECT_EQ(ErrorOf([&] { bytes.Md5_Arr_Calc(ByteArray(32768, 'x')); }), errc::overflow);
+  for (const std::size_t length : {32768U, 40000U, 70000U}) {
+    for (const unsigned page : {1252U, 936U, 65001U}) {
+      const CodePageScope scope(page);
+      clsMD5 text;
+      text.Md5_String_Calc(u"abc");
+      EXPECT_EQ(ErrorOf([&] { text.Md5_String_Calc(Text(length, u'x')); }), errc::overflow);
+      EXPECT_EQ(text.RegisterA(), bytes.RegisterA()) << length << " " << page;
+      EXPECT_EQ(text.RegisterB(), bytes.RegisterB());
+      EXPECT_EQ(text.RegisterC(), bytes.RegisterC());
+      EXPECT_EQ(text.RegisterD(), bytes.RegisterD());
+    }
+  }
+}
+
 // The byte form digests the bytes as they are, with the text form's limit and registers.
 TEST(Md5Arr, DigestsTheBytesAsTheyAre) {
   std::mt19937 rng(37);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <span>
 #include <thread>
 
 #include "ansicrypt/platform/code_page.h"
@@ -177,6 +178,35 @@ TEST(CodePage, LongMixedTextRoundTrips) {
     const CodePageScope scope(page);
     EXPECT_EQ(AnsiToText(TextToAnsi(text)), text) << page;
   }
+}
+
+// The bytes in pieces are the bytes whole, in every code page and both best-fit modes, with
+// ASCII runs, pairs and unmappable characters across the pieces' boundaries.
+TEST(CodePage, BytesInPiecesAreTheBytesWhole) {
+  std::u16string text;
+  for (int i = 0; i < 3000; ++i) {
+    text += std::u16string(static_cast<std::size_t>(i % 37), u'a');
+    text += (i % 3 == 0) ? u"\u4E2D" : (i % 3 == 1) ? u"\u00E9\U0001F600" : u"\u0100\uAC00";
+  }
+  std::vector<unsigned> pages = BestFitCodePages();
+  pages.push_back(65001);
+  for (const unsigned page : pages) {
+    for (const bool bestFit : {false, true}) {
+      const CodePageScope scope(page);
+      const platform::ScopedAnsiBestFit fit(bestFit);
+      ByteArray joined;
+      int empty = 0;
+      platform::TextToAnsiInPieces(text, [&](std::span<const std::uint8_t> piece) {
+        empty += piece.empty() ? 1 : 0;
+        joined.insert(joined.end(), piece.begin(), piece.end());
+      });
+      EXPECT_EQ(joined, TextToAnsi(text)) << page << " best fit " << bestFit;
+      EXPECT_EQ(empty, 0) << page;
+    }
+  }
+  int calls = 0;
+  platform::TextToAnsiInPieces(u"", [&](std::span<const std::uint8_t>) { ++calls; });
+  EXPECT_EQ(calls, 0);
 }
 
 TEST(CodePage, ConversionsRunOnSeveralThreads) {

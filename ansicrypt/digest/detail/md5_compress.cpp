@@ -38,7 +38,7 @@ inline void StepG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint3
 
 inline void StepH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                   std::uint32_t word, int s, std::uint32_t t) {
-  a += word + t + (b ^ c ^ d);
+  a += word + t + (b ^ (c ^ d));  // c ^ d does not wait for b, the previous step's result
   a = std::rotl(a, s) + b;
 }
 

@@ -51,4 +51,23 @@ inline std::size_t WidenAscii16(const std::uint8_t* bytes, char16_t* out) {
 #endif
 }
 
+// Copies the ASCII run that starts at in[i] with copy16 (NarrowAscii16 or WidenAscii16), 16 units
+// at a time while 16 are left before limit, and advances i and o past it. A whole group advances
+// both by the constant 16 on a predicted branch, so that the next group's loads do not wait for
+// this group's count.
+template <class Copy16, class In, class Out>
+inline void CopyAsciiRun(Copy16 copy16, const In* in, std::size_t& i, std::size_t limit, Out* out,
+                         std::size_t& o) {
+  while (i + 16 <= limit) {
+    const std::size_t run = copy16(in + i, out + o);
+    if (run < 16) {
+      i += run;
+      o += run;
+      return;
+    }
+    i += 16;
+    o += 16;
+  }
+}
+
 }  // namespace ansicrypt::platform::detail

@@ -25,9 +25,7 @@ void EncodeSingleByte(const CodePageTables& page, const std::uint16_t* index, co
   const std::uint16_t* blocks = page.textToBytes.data();
   while (i < limit) {
     if (page.asciiIdentity && i + 16 <= limit && in[i] < 0x80) {
-      const std::size_t run = NarrowAscii16(in + i, out + o);
-      i += run;
-      o += run;
+      CopyAsciiRun(NarrowAscii16, in, i, limit, out, o);
       continue;
     }
     const char16_t unit = in[i++];
@@ -43,9 +41,7 @@ void EncodeDoubleByte(const CodePageTables& page, const std::uint16_t* index, co
   while (i < limit) {
     // o <= 2(i - start): the 16 bytes of a bulk copy fit in the buffer.
     if (page.asciiIdentity && i + 16 <= limit && StartsAsciiRun(in[i], in[i + 1])) {
-      const std::size_t run = NarrowAscii16(in + i, out + o);
-      i += run;
-      o += run;
+      CopyAsciiRun(NarrowAscii16, in, i, limit, out, o);
       continue;
     }
     // Two bytes are written for every unit and one or both kept: the second of a single byte is
@@ -64,9 +60,7 @@ void DecodeSingleByte(const CodePageTables& page, const std::uint8_t* in, std::s
   const char16_t* byteToText = page.byteToText.data();
   while (i < limit) {
     if (page.asciiIdentity && i + 16 <= limit && in[i] < 0x80) {
-      const std::size_t run = WidenAscii16(in + i, out + o);
-      i += run;
-      o += run;
+      CopyAsciiRun(WidenAscii16, in, i, limit, out, o);
       continue;
     }
     out[o++] = byteToText[in[i++]];
@@ -84,9 +78,7 @@ void DecodeDoubleByte(const CodePageTables& page, const std::uint8_t* in, std::s
     const unsigned byte = in[i];
     const unsigned next = in[i + 1];
     if (page.asciiIdentity && i + 16 <= limit && StartsAsciiRun(byte, next)) {
-      const std::size_t run = WidenAscii16(in + i, out + o);  // o <= i - start: the units fit
-      i += run;
-      o += run;
+      CopyAsciiRun(WidenAscii16, in, i, limit, out, o);  // o <= i - start: the units fit
       continue;
     }
     // A lead byte takes the next byte as its trail, whatever it is, unless that byte is zero.
@@ -105,11 +97,10 @@ void DecodeDoubleByte(const CodePageTables& page, const std::uint8_t* in, std::s
 
 }  // namespace
 
-ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text, bool bestFit) {
+void EncodeWithTablesInPieces(const CodePageTables& page, std::u16string_view text, bool bestFit,
+                              const AnsiPieceSink& sink) {
   const std::uint16_t* index = (bestFit ? page.bestFitIndex : page.roundTripIndex).data();
   const bool doubleByte = page.doubleByte();
-  ByteArray bytes;
-  bytes.reserve(doubleByte ? std::min(2 * text.size(), text.size() + kPiece) : text.size());
   std::uint8_t buffer[2 * kPiece];
   std::size_t i = 0;
   while (i < text.size()) {
@@ -120,8 +111,17 @@ ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text,
     } else {
       EncodeSingleByte(page, index, text.data(), i, limit, buffer, o);
     }
-    bytes.insert(bytes.end(), buffer, buffer + o);
+    sink(std::span<const std::uint8_t>(buffer, o));
   }
+}
+
+ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text, bool bestFit) {
+  ByteArray bytes;
+  bytes.reserve(page.doubleByte() ? std::min(2 * text.size(), text.size() + kPiece)
+                                  : text.size());
+  EncodeWithTablesInPieces(page, text, bestFit, [&bytes](std::span<const std::uint8_t> piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+  });
   return bytes;
 }
 
