@@ -9,12 +9,25 @@
 #include <string>
 #include <vector>
 
+#include "ansicrypt/common/detail/simd_level.h"
+
 namespace {
 
 struct Measured {
   double seconds = 0;         // real time per iteration
   double bytesPerSecond = 0;  // 0 when the case reports no byte count
 };
+
+const char* LevelName(ansicrypt::detail::SimdLevel level) {
+  switch (level) {
+    case ansicrypt::detail::SimdLevel::kAvx512:
+      return "avx512";
+    case ansicrypt::detail::SimdLevel::kAvx2:
+      return "avx2";
+    default:
+      return "scalar";
+  }
+}
 
 class PairingReporter : public benchmark::ConsoleReporter {
  public:
@@ -50,6 +63,9 @@ class PairingReporter : public benchmark::ConsoleReporter {
                     Rate(measured).c_str(), peer.c_str(), measured.seconds / ours->second.seconds);
       }
     }
+    std::printf("vector paths: this processor has %s; these cases ran %s\n",
+                LevelName(ansicrypt::detail::DetectedSimdLevel()),
+                LevelName(ansicrypt::detail::ActiveSimdLevel()));
   }
 
  private:

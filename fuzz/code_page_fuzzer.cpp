@@ -1,16 +1,20 @@
 // AnsiToText and TextToAnsi in every code page, best fit off and on, against Windows' published
 // tables as the tests' own reader sees them:
 //  - both conversions equal the reader's slow reference, on the portable and the SIMD paths;
-//  - the bytes of a text in pieces are its bytes whole;
+//  - the bytes of a text in pieces are its bytes whole, and its MD5 digest theirs;
 //  - single-byte pages give one unit per byte and every byte string comes back from its text;
 //  - without best fit, text -> bytes -> text -> bytes gives the same bytes twice; with it, a second
 //    round without best fit is stable;
 //  - UTF-8 decoding gives well-formed text that round-trips.
+#include <openssl/md5.h>
+
 #include <cstdlib>
 #include <map>
 #include <span>
 
 #include "ansicrypt/common/detail/simd_level.h"
+#include "ansicrypt/common/hex_text.h"
+#include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/bestfit_file.h"
@@ -55,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     joined.insert(joined.end(), piece.begin(), piece.end());
   });
   if (joined != encoded) std::abort();
+  // A text's digest is the digest of its bytes (digested as they are converted).
+  if (encoded.size() <= clsMD5::kMaxTextBytes) {
+    unsigned char digest[MD5_DIGEST_LENGTH];
+    MD5(encoded.data(), encoded.size(), digest);
+    if (clsMD5().Md5_String_Calc(units) != HexText(ByteArray(digest, digest + MD5_DIGEST_LENGTH))) {
+      std::abort();
+    }
+  }
 
   if (codePage == 65001) {
     if (platform::AnsiToText(platform::TextToAnsi(text)) != text) std::abort();
