@@ -79,20 +79,28 @@ void clsMD5::FinishDigest() {
 
 Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 
-// The text's bytes are digested as the code page gives them, piece by piece, never held whole.
+// The text's bytes are digested as the code page gives them, piece by piece (a table code page's
+// bytes are never held whole). The state is reset when the first bytes arrive, so that a
+// conversion that fails before them leaves it as Md5_Arr_Calc(TextToAnsi(text)) would.
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
-  ResetState();
+  bool started = false;
+  const auto start = [this, &started] {
+    if (!started) ResetState();
+    started = true;
+  };
   try {
-    platform::TextToAnsiInPieces(SourceString, [this](std::span<const std::uint8_t> piece) {
+    platform::TextToAnsiInPieces(SourceString, [this, &start](std::span<const std::uint8_t> piece) {
+      start();
       if (piece.size() > kMaxTextBytes - static_cast<std::size_t>(ByteCount)) {
         throw Error(errc::overflow);
       }
       Absorb(piece.data(), piece.size());
     });
   } catch (...) {
-    ResetState();  // as Md5_Arr_Calc leaves it when the bytes are too many
+    if (started) ResetState();  // as Md5_Arr_Calc leaves it when the bytes are too many
     throw;
   }
+  start();  // the empty text
   FinishDigest();
   return DigestToHex();
 }

@@ -94,6 +94,7 @@ inline constexpr bool kVectorKeySchedule = false;
 // every machine without SSE2 runs (the tests run both).
 template <bool Vector = kVectorKeySchedule, class Visit>
 inline void ForEachRoundKey(const std::array<std::uint8_t, 8>& key, const Visit& visit) {
+  static_assert(!Vector || kVectorKeySchedule, "the vector form needs SSE2");
   std::uint64_t cd = 0;
   for (std::size_t i = 0; i < 8; ++i) cd |= kKeySchedule.pc1[i][key[i]];
   // C and D twice over, side by side (C C and D D in 56 bits each): C rotated left by n is bits
