@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
+#include "cli/commands/joined_threads.h"
 #include "cli/io/standard_descriptors.h"
 
 namespace ansicrypt::cli {
@@ -102,9 +103,9 @@ class FileDigests {
     }
     std::unique_lock lock(mutex_);
     running_ = jobs_;
-    std::vector<std::jthread> workers;
+    JoinedThreads workers;
     try {
-      for (unsigned j = 0; j < jobs_; ++j) workers.emplace_back([this] { Work(); });
+      for (unsigned j = 0; j < jobs_; ++j) workers.Start([this] { Work(); });
       while (true) {
         const auto handOver = [this] {
           return failure_ || running_ == 0 || (!slots_.empty() && slots_.front().digest);
@@ -135,7 +136,7 @@ class FileDigests {
       changed_.notify_all();
       lock.unlock();
       if (interrupt_) interrupt_();  // a worker may wait for input in next()
-      workers.clear();               // joins
+      workers.JoinAll();
       throw;
     }
   }

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "cli/commands/joined_threads.h"
+
 namespace ansicrypt::cli {
 
 // Items come from `next` (nothing at the end), results go to `consume` on the calling thread in
@@ -45,12 +47,12 @@ class OrderedJobs {
       return;
     }
     OrderedJobs state(next, produce, onCaller, window, weight, budget);
-    std::vector<std::jthread> threads;
+    JoinedThreads threads;
     try {
       // A thread that cannot start (a process limit) fails the command like any other error:
       // the threads already running are stopped before they are joined.
-      threads.emplace_back([&state] { state.Read(); });
-      for (unsigned j = 0; j < jobs; ++j) threads.emplace_back([&state] { state.Work(); });
+      threads.Start([&state] { state.Read(); });
+      for (unsigned j = 0; j < jobs; ++j) threads.Start([&state] { state.Work(); });
       state.ConsumeAll(consume);
     } catch (...) {
       state.Stop();

@@ -116,7 +116,7 @@ TEST_P(DesPaths, ThreadsDoNotDisturbEachOther) {
   }
   std::vector<int> failures(keys.size());
   {
-    std::vector<std::jthread> threads;
+    std::vector<std::thread> threads;
     for (std::size_t t = 0; t < keys.size(); ++t) {
       threads.emplace_back([&, t] {
         DES des;
@@ -130,6 +130,7 @@ TEST_P(DesPaths, ThreadsDoNotDisturbEachOther) {
         }
       });
     }
+    for (std::thread& t : threads) t.join();
   }
   EXPECT_EQ(failures, std::vector<int>(keys.size()));
 }

@@ -83,7 +83,7 @@ TEST(ScopedAnsiCodePage, ThreadsConvertThroughTheirOwnPages) {
       {936, {0xD6, 0xD0}}, {932, {0x92, 0x86}}, {65001, {0xE4, 0xB8, 0xAD}}, {1252, {'?'}}};
   std::atomic<int> mismatches{0};
   {
-    std::vector<std::jthread> threads;
+    std::vector<std::thread> threads;
     for (const Case& c : cases) {
       threads.emplace_back([&, c] {
         std::optional<ScopedAnsiCodePage> scope;
@@ -94,6 +94,7 @@ TEST(ScopedAnsiCodePage, ThreadsConvertThroughTheirOwnPages) {
         }
       });
     }
+    for (std::thread& t : threads) t.join();
   }
   EXPECT_EQ(mismatches.load(), 0);
 }

@@ -20,32 +20,37 @@ inline std::uint32_t LoadBlockWord(const std::uint8_t* block, int j) {
   }
 }
 
-// One step each: a = b + ((a + f(b, c, d) + X[k] + T[i]) <<< s). The forms of F and G below equal
-// RFC 1321's but give the processor shorter dependency chains (G's two terms have no bits in
-// common, so their sum equals their OR).
+// One step each: a = b + ((a + f(b, c, d) + X[k] + T[i]) <<< S). S is a constant: std::rotl's count
+// is an int, an unsigned in older libc++, and a constant converts to either without a warning. The
+// forms of F and G below equal RFC 1321's but give the processor shorter dependency chains (G's two
+// terms have no bits in common, so their sum equals their OR).
+template <int S>
 inline void StepF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                  std::uint32_t word, int s, std::uint32_t t) {
+                  std::uint32_t word, std::uint32_t t) {
   a += word + t + (d ^ (b & (c ^ d)));
-  a = std::rotl(a, s) + b;
+  a = std::rotl(a, S) + b;
 }
 
+template <int S>
 inline void StepG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                  std::uint32_t word, int s, std::uint32_t t) {
+                  std::uint32_t word, std::uint32_t t) {
   a += word + t + (c & ~d);
   a += b & d;
-  a = std::rotl(a, s) + b;
+  a = std::rotl(a, S) + b;
 }
 
+template <int S>
 inline void StepH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                  std::uint32_t word, int s, std::uint32_t t) {
+                  std::uint32_t word, std::uint32_t t) {
   a += word + t + (b ^ (c ^ d));  // c ^ d does not wait for b, the previous step's result
-  a = std::rotl(a, s) + b;
+  a = std::rotl(a, S) + b;
 }
 
+template <int S>
 inline void StepI(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                  std::uint32_t word, int s, std::uint32_t t) {
+                  std::uint32_t word, std::uint32_t t) {
   a += word + t + (c ^ (b | ~d));
-  a = std::rotl(a, s) + b;
+  a = std::rotl(a, S) + b;
 }
 
 }  // namespace
@@ -60,41 +65,41 @@ void Md5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* blocks
     // The constants T[i] = floor(2^32 * |sin i|) and the shifts, as RFC 1321 section 3.4 lists
     // them.
     // clang-format off
-    StepF(a, b, c, d, x[ 0],  7, 0xd76aa478); StepF(d, a, b, c, x[ 1], 12, 0xe8c7b756);
-    StepF(c, d, a, b, x[ 2], 17, 0x242070db); StepF(b, c, d, a, x[ 3], 22, 0xc1bdceee);
-    StepF(a, b, c, d, x[ 4],  7, 0xf57c0faf); StepF(d, a, b, c, x[ 5], 12, 0x4787c62a);
-    StepF(c, d, a, b, x[ 6], 17, 0xa8304613); StepF(b, c, d, a, x[ 7], 22, 0xfd469501);
-    StepF(a, b, c, d, x[ 8],  7, 0x698098d8); StepF(d, a, b, c, x[ 9], 12, 0x8b44f7af);
-    StepF(c, d, a, b, x[10], 17, 0xffff5bb1); StepF(b, c, d, a, x[11], 22, 0x895cd7be);
-    StepF(a, b, c, d, x[12],  7, 0x6b901122); StepF(d, a, b, c, x[13], 12, 0xfd987193);
-    StepF(c, d, a, b, x[14], 17, 0xa679438e); StepF(b, c, d, a, x[15], 22, 0x49b40821);
+    StepF<7>(a, b, c, d, x[ 0], 0xd76aa478); StepF<12>(d, a, b, c, x[ 1], 0xe8c7b756);
+    StepF<17>(c, d, a, b, x[ 2], 0x242070db); StepF<22>(b, c, d, a, x[ 3], 0xc1bdceee);
+    StepF<7>(a, b, c, d, x[ 4], 0xf57c0faf); StepF<12>(d, a, b, c, x[ 5], 0x4787c62a);
+    StepF<17>(c, d, a, b, x[ 6], 0xa8304613); StepF<22>(b, c, d, a, x[ 7], 0xfd469501);
+    StepF<7>(a, b, c, d, x[ 8], 0x698098d8); StepF<12>(d, a, b, c, x[ 9], 0x8b44f7af);
+    StepF<17>(c, d, a, b, x[10], 0xffff5bb1); StepF<22>(b, c, d, a, x[11], 0x895cd7be);
+    StepF<7>(a, b, c, d, x[12], 0x6b901122); StepF<12>(d, a, b, c, x[13], 0xfd987193);
+    StepF<17>(c, d, a, b, x[14], 0xa679438e); StepF<22>(b, c, d, a, x[15], 0x49b40821);
 
-    StepG(a, b, c, d, x[ 1],  5, 0xf61e2562); StepG(d, a, b, c, x[ 6],  9, 0xc040b340);
-    StepG(c, d, a, b, x[11], 14, 0x265e5a51); StepG(b, c, d, a, x[ 0], 20, 0xe9b6c7aa);
-    StepG(a, b, c, d, x[ 5],  5, 0xd62f105d); StepG(d, a, b, c, x[10],  9, 0x02441453);
-    StepG(c, d, a, b, x[15], 14, 0xd8a1e681); StepG(b, c, d, a, x[ 4], 20, 0xe7d3fbc8);
-    StepG(a, b, c, d, x[ 9],  5, 0x21e1cde6); StepG(d, a, b, c, x[14],  9, 0xc33707d6);
-    StepG(c, d, a, b, x[ 3], 14, 0xf4d50d87); StepG(b, c, d, a, x[ 8], 20, 0x455a14ed);
-    StepG(a, b, c, d, x[13],  5, 0xa9e3e905); StepG(d, a, b, c, x[ 2],  9, 0xfcefa3f8);
-    StepG(c, d, a, b, x[ 7], 14, 0x676f02d9); StepG(b, c, d, a, x[12], 20, 0x8d2a4c8a);
+    StepG<5>(a, b, c, d, x[ 1], 0xf61e2562); StepG<9>(d, a, b, c, x[ 6], 0xc040b340);
+    StepG<14>(c, d, a, b, x[11], 0x265e5a51); StepG<20>(b, c, d, a, x[ 0], 0xe9b6c7aa);
+    StepG<5>(a, b, c, d, x[ 5], 0xd62f105d); StepG<9>(d, a, b, c, x[10], 0x02441453);
+    StepG<14>(c, d, a, b, x[15], 0xd8a1e681); StepG<20>(b, c, d, a, x[ 4], 0xe7d3fbc8);
+    StepG<5>(a, b, c, d, x[ 9], 0x21e1cde6); StepG<9>(d, a, b, c, x[14], 0xc33707d6);
+    StepG<14>(c, d, a, b, x[ 3], 0xf4d50d87); StepG<20>(b, c, d, a, x[ 8], 0x455a14ed);
+    StepG<5>(a, b, c, d, x[13], 0xa9e3e905); StepG<9>(d, a, b, c, x[ 2], 0xfcefa3f8);
+    StepG<14>(c, d, a, b, x[ 7], 0x676f02d9); StepG<20>(b, c, d, a, x[12], 0x8d2a4c8a);
 
-    StepH(a, b, c, d, x[ 5],  4, 0xfffa3942); StepH(d, a, b, c, x[ 8], 11, 0x8771f681);
-    StepH(c, d, a, b, x[11], 16, 0x6d9d6122); StepH(b, c, d, a, x[14], 23, 0xfde5380c);
-    StepH(a, b, c, d, x[ 1],  4, 0xa4beea44); StepH(d, a, b, c, x[ 4], 11, 0x4bdecfa9);
-    StepH(c, d, a, b, x[ 7], 16, 0xf6bb4b60); StepH(b, c, d, a, x[10], 23, 0xbebfbc70);
-    StepH(a, b, c, d, x[13],  4, 0x289b7ec6); StepH(d, a, b, c, x[ 0], 11, 0xeaa127fa);
-    StepH(c, d, a, b, x[ 3], 16, 0xd4ef3085); StepH(b, c, d, a, x[ 6], 23, 0x04881d05);
-    StepH(a, b, c, d, x[ 9],  4, 0xd9d4d039); StepH(d, a, b, c, x[12], 11, 0xe6db99e5);
-    StepH(c, d, a, b, x[15], 16, 0x1fa27cf8); StepH(b, c, d, a, x[ 2], 23, 0xc4ac5665);
+    StepH<4>(a, b, c, d, x[ 5], 0xfffa3942); StepH<11>(d, a, b, c, x[ 8], 0x8771f681);
+    StepH<16>(c, d, a, b, x[11], 0x6d9d6122); StepH<23>(b, c, d, a, x[14], 0xfde5380c);
+    StepH<4>(a, b, c, d, x[ 1], 0xa4beea44); StepH<11>(d, a, b, c, x[ 4], 0x4bdecfa9);
+    StepH<16>(c, d, a, b, x[ 7], 0xf6bb4b60); StepH<23>(b, c, d, a, x[10], 0xbebfbc70);
+    StepH<4>(a, b, c, d, x[13], 0x289b7ec6); StepH<11>(d, a, b, c, x[ 0], 0xeaa127fa);
+    StepH<16>(c, d, a, b, x[ 3], 0xd4ef3085); StepH<23>(b, c, d, a, x[ 6], 0x04881d05);
+    StepH<4>(a, b, c, d, x[ 9], 0xd9d4d039); StepH<11>(d, a, b, c, x[12], 0xe6db99e5);
+    StepH<16>(c, d, a, b, x[15], 0x1fa27cf8); StepH<23>(b, c, d, a, x[ 2], 0xc4ac5665);
 
-    StepI(a, b, c, d, x[ 0],  6, 0xf4292244); StepI(d, a, b, c, x[ 7], 10, 0x432aff97);
-    StepI(c, d, a, b, x[14], 15, 0xab9423a7); StepI(b, c, d, a, x[ 5], 21, 0xfc93a039);
-    StepI(a, b, c, d, x[12],  6, 0x655b59c3); StepI(d, a, b, c, x[ 3], 10, 0x8f0ccc92);
-    StepI(c, d, a, b, x[10], 15, 0xffeff47d); StepI(b, c, d, a, x[ 1], 21, 0x85845dd1);
-    StepI(a, b, c, d, x[ 8],  6, 0x6fa87e4f); StepI(d, a, b, c, x[15], 10, 0xfe2ce6e0);
-    StepI(c, d, a, b, x[ 6], 15, 0xa3014314); StepI(b, c, d, a, x[13], 21, 0x4e0811a1);
-    StepI(a, b, c, d, x[ 4],  6, 0xf7537e82); StepI(d, a, b, c, x[11], 10, 0xbd3af235);
-    StepI(c, d, a, b, x[ 2], 15, 0x2ad7d2bb); StepI(b, c, d, a, x[ 9], 21, 0xeb86d391);
+    StepI<6>(a, b, c, d, x[ 0], 0xf4292244); StepI<10>(d, a, b, c, x[ 7], 0x432aff97);
+    StepI<15>(c, d, a, b, x[14], 0xab9423a7); StepI<21>(b, c, d, a, x[ 5], 0xfc93a039);
+    StepI<6>(a, b, c, d, x[12], 0x655b59c3); StepI<10>(d, a, b, c, x[ 3], 0x8f0ccc92);
+    StepI<15>(c, d, a, b, x[10], 0xffeff47d); StepI<21>(b, c, d, a, x[ 1], 0x85845dd1);
+    StepI<6>(a, b, c, d, x[ 8], 0x6fa87e4f); StepI<10>(d, a, b, c, x[15], 0xfe2ce6e0);
+    StepI<15>(c, d, a, b, x[ 6], 0xa3014314); StepI<21>(b, c, d, a, x[13], 0x4e0811a1);
+    StepI<6>(a, b, c, d, x[ 4], 0xf7537e82); StepI<10>(d, a, b, c, x[11], 0xbd3af235);
+    StepI<15>(c, d, a, b, x[ 2], 0x2ad7d2bb); StepI<21>(b, c, d, a, x[ 9], 0xeb86d391);
     // clang-format on
     a += a0;
     b += b0;

@@ -51,7 +51,7 @@ class Scheduler {
         done_(done),
         cancel_(cancel),
         pool_(pool),
-        buffers_(std::make_unique_for_overwrite<std::uint8_t[]>(kMd5Lanes * kChunkBytes)) {
+        buffers_(new std::uint8_t[kMd5Lanes * kChunkBytes]) {  // not zeroed: every read fills it
     for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * kChunkBytes;
   }
 
