@@ -3,9 +3,11 @@
 #include <openssl/md5.h>
 
 #include <random>
+#include <vector>
 
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
+#include "tests/support/bestfit_file.h"
 #include "tests/support/code_page_scope.h"
 #include "tests/support/error_of.h"
 #include "tests/support/md5_engine_access.h"
@@ -64,6 +66,42 @@ TEST(Md5String, EveryLengthUpTo200AndRandomLongerOnesMatchOpenSsl) {
     const Text digest = md5.Md5_String_Calc(TextOfBytes(bytes));
     EXPECT_EQ(digest, OpenSslMd5(bytes)) << length;
     EXPECT_EQ(digest.size(), 32U);
+  }
+}
+
+// In every code page, texts whose bytes are converted in several pieces (ASCII runs, double-byte,
+// accented and unmappable characters across the 4,096-unit boundaries) digest as their whole bytes,
+// registers included, or fail with error 6 where those bytes pass 32,767.
+TEST(Md5String, TextsOfSeveralPiecesDigestAsTheirWholeBytes) {
+  const std::u16string alphabet = u"abcXYZ09 \u00E9\u00FC\u4E2D\u6587\uAC00\u3042\u0E01\uFF21";
+  std::mt19937 rng(52);
+  std::vector<unsigned> pages = BestFitCodePages();
+  pages.push_back(65001);
+  for (const unsigned page : pages) {
+    const CodePageScope scope(page);
+    for (const std::size_t length : {4095U, 4096U, 4097U, 8191U, 8193U, 12289U, 20000U}) {
+      Text text;
+      while (text.size() < length) {
+        if (rng() % 3 == 0) {
+          text.append(rng() % 40, u'q');  // an ASCII run
+        } else {
+          text += alphabet[rng() % alphabet.size()];
+        }
+      }
+      text.resize(length);
+      const ByteArray bytes = platform::TextToAnsi(text);
+      clsMD5 pieces;
+      clsMD5 whole;
+      if (bytes.size() <= clsMD5::kMaxTextBytes) {
+        EXPECT_EQ(pieces.Md5_String_Calc(text), OpenSslMd5(bytes)) << page << " " << length;
+        whole.Md5_Arr_Calc(bytes);
+      } else {
+        EXPECT_EQ(ErrorOf([&] { pieces.Md5_String_Calc(text); }), errc::overflow) << page;
+        EXPECT_EQ(ErrorOf([&] { whole.Md5_Arr_Calc(bytes); }), errc::overflow);
+      }
+      EXPECT_EQ(pieces.RegisterA(), whole.RegisterA()) << page << " " << length;
+      EXPECT_EQ(pieces.RegisterD(), whole.RegisterD());
+    }
   }
 }
 
