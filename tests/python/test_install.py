@@ -68,6 +68,7 @@ def test_pip_installs_into_a_virtual_environment(tmp_path):
     assert file.startswith(str(venv)) and encoded == "YWI="
     site = pathlib.Path(file).parent
     assert (site / "py.typed").is_file() and (site / "_ansicrypt.pyi").is_file()
-    # The module holds pybind11's code: its notice is installed with the licence.
-    notices = list(site.parent.glob("ansicrypt-*.dist-info/THIRD_PARTY_NOTICES.md"))
+    # The module holds pybind11's code: its notice is installed with the licence (in licenses/
+    # from setuptools 77 on).
+    notices = list(site.parent.glob("ansicrypt-*.dist-info/**/THIRD_PARTY_NOTICES.md"))
     assert len(notices) == 1 and "pybind11" in notices[0].read_text()
