@@ -5,6 +5,7 @@
 #include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/hex_text.h"
+#include "ansicrypt/common/simd_paths.h"
 #include "ansicrypt/common/types.h"
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ansicrypt/common/detail/simd_level.h"
+#include "ansicrypt/common/simd_paths.h"
 
 namespace {
 
@@ -17,17 +17,6 @@ struct Measured {
   double seconds = 0;         // real time per iteration
   double bytesPerSecond = 0;  // 0 when the case reports no byte count
 };
-
-const char* LevelName(ansicrypt::detail::SimdLevel level) {
-  switch (level) {
-    case ansicrypt::detail::SimdLevel::kAvx512:
-      return "avx512";
-    case ansicrypt::detail::SimdLevel::kAvx2:
-      return "avx2";
-    default:
-      return "scalar";
-  }
-}
 
 class PairingReporter : public benchmark::ConsoleReporter {
  public:
@@ -64,8 +53,8 @@ class PairingReporter : public benchmark::ConsoleReporter {
       }
     }
     std::printf("vector paths: this processor has %s; these cases ran %s\n",
-                LevelName(ansicrypt::detail::DetectedSimdLevel()),
-                LevelName(ansicrypt::detail::ActiveSimdLevel()));
+                std::string(ansicrypt::ProcessorSimdPath()).c_str(),
+                std::string(ansicrypt::ActiveSimdPath()).c_str());
   }
 
  private:

@@ -7,6 +7,7 @@
 #include "ansicrypt/base64/base64.h"
 #include "ansicrypt/cipher/des.h"
 #include "ansicrypt/common/hex_text.h"
+#include "ansicrypt/common/simd_paths.h"
 #include "ansicrypt/common/utf8.h"
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/code_page.h"
@@ -213,6 +214,9 @@ int RunSelftest() {
     table += line;
     allPassed = allPassed && row.passed;
   }
+  // The vectors ran on the paths in use; say which, and what ANSICRYPT_SIMD could choose.
+  table += "SIMD paths: " + std::string(ActiveSimdPath()) +
+           " (this processor: " + std::string(ProcessorSimdPath()) + ")\n";
   Output("-").Write(table);
   return allPassed ? 0 : 1;
 }

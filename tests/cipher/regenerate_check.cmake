@@ -1,6 +1,8 @@
 # Runs a generator into OUTPUT and compares the result with the COMMITTED file byte for byte.
 # Run by CTest: cmake -DGENERATOR=... -DCOMMITTED=... -DOUTPUT=... -P regenerate_check.cmake
-execute_process(COMMAND ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result ERROR_VARIABLE message)
+# (and -DEMULATOR=..., comma-separated, where the generator runs under one)
+string(REPLACE "," ";" EMULATOR "${EMULATOR}")
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result ERROR_VARIABLE message)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the generator failed: ${message}")
 endif()

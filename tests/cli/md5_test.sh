@@ -137,7 +137,11 @@ names_in_the_locale)
   # printable characters stay as they are, other bytes are escaped.
   names=(utféx-missing "$(printf 'caf\351')" "$(printf 'z\342\200\213q')" "$(printf 'a\302\205b')"
          "$(printf 'c\001d')" "it's é" 'ü:x' "$(printf '\343\201')" "é'\''\$x")
-  for locale in C C.UTF-8 en_US.UTF-8; do
+  # An emulated big-endian tool cannot read this machine's compiled locales (they are in its byte
+  # order), so it runs in the C locale whatever LC_ALL says.
+  locales="C C.UTF-8 en_US.UTF-8"
+  [ "${ANSICRYPT_EMULATED:-}" != BIG_ENDIAN ] || locales=C
+  for locale in $locales; do
     [ "$locale" = C ] || locale -a 2>/dev/null | grep -qix "$(echo "$locale" | sed 's/UTF-8/utf8/')" || continue
     expect_like_peer "missing names in $locale" "LC_ALL=$locale $bin md5 -- ${names[*]@Q}" \
       "LC_ALL=$locale md5sum -- ${names[*]@Q}"
@@ -158,7 +162,9 @@ descriptors_are_shared)
     "md5sum $files" upper_digests
   md5sum $files > list
   expect_like_peer "md5 -c, 64 descriptors, -j 8" "ulimit -n 64; $bin md5 -c -j 8 list" "md5sum -c list"
-  # One or two free descriptors for sixteen threads: they wait for each other, none fails.
+  # One or two free descriptors for sixteen threads: they wait for each other, none fails. (Not
+  # under an emulator, which needs descriptors of its own to start the tool.)
+  [ -z "${ANSICRYPT_EMULATED:-}" ] || exit 0
   all=(f*)
   few="${all[*]:0:1000}"
   md5sum $few > few.list

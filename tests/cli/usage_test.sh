@@ -177,6 +177,27 @@ selftest)
   expect_eq "$(grep -c PASS out)" 7 "every service and the code page pass"
   expect_status 0 "selftest in 936 with best fit" "$bin" --codepage 936 --best-fit selftest
   grep -q "ANSI code page 936, best fit .*PASS" out || fail "the chosen code page: $(cat out)"
+  # It names the SIMD paths it ran: the best the processor has (none but the portable ones off
+  # x86-64, so under an emulator), capped by ANSICRYPT_SIMD.
+  processor=scalar
+  if [ -z "${ANSICRYPT_EMULATED:-}" ] && [ "$(uname -m)" = x86_64 ]; then
+    flags=" $(grep -m1 '^flags' /proc/cpuinfo) "
+    case $flags in *" avx2 "*) processor=avx2 ;; esac
+    has_all=yes
+    for f in avx512f avx512bw avx512vl avx512vbmi avx512_vbmi2; do
+      case $flags in *" $f "*) ;; *) has_all=no ;; esac
+    done
+    [ "$has_all" = no ] || processor=avx512
+  fi
+  expect_status 0 "selftest" "$bin" selftest
+  expect_eq "$(tail -1 out)" "SIMD paths: $processor (this processor: $processor)" "paths in use"
+  for cap in scalar avx2; do
+    expect_status 0 "selftest capped at $cap" env ANSICRYPT_SIMD=$cap "$bin" selftest
+    expect_eq "$(grep -c PASS out)" 7 "every service passes capped at $cap"
+    in_use=$cap
+    [ "$processor" != scalar ] || in_use=scalar
+    expect_eq "$(tail -1 out)" "SIMD paths: $in_use (this processor: $processor)" "capped at $cap"
+  done
   ;;
 *)
   fail "unknown case $case_name"

@@ -1,12 +1,14 @@
 # Regenerates every code page's tables into a scratch folder and compares them byte for byte with
 # the ones the library was built from; then checks that the generator refuses damaged input.
 # Run by CTest: cmake -DGENERATOR=... -DDATA_DIR=... -DBUILT_DIR=... -DWORK_DIR=... -DPAGES=... -P
+# (and -DEMULATOR=..., comma-separated, where the generator runs under one)
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 string(REPLACE "," ";" PAGES "${PAGES}")
+string(REPLACE "," ";" EMULATOR "${EMULATOR}")
 
 function(generate expect_success)
-  execute_process(COMMAND ${GENERATOR} ${ARGN} RESULT_VARIABLE result ERROR_VARIABLE message)
+  execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${ARGN} RESULT_VARIABLE result ERROR_VARIABLE message)
   if(expect_success AND NOT result EQUAL 0)
     message(FATAL_ERROR "generator failed on ${ARGN}: ${message}")
   elseif(NOT expect_success AND result EQUAL 0)

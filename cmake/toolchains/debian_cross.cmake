@@ -1,0 +1,33 @@
+# Cross-compiling with Debian's cross compiler for ANSICRYPT_TARGET_TRIPLET, against the target's
+# OpenSSL and GoogleTest unpacked by tools/cross_sysroot.sh, and running what was built (the
+# code-page table generator during the build, the tests) under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${ANSICRYPT_TARGET_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${ANSICRYPT_TARGET_TRIPLET}-g++)
+set(CMAKE_LIBRARY_ARCHITECTURE ${ANSICRYPT_TARGET_TRIPLET})
+
+# The preset passes the folder; the default is beside the build folders.
+if(NOT ANSICRYPT_CROSS_LIBRARIES)
+  get_filename_component(ANSICRYPT_CROSS_LIBRARIES
+    "${CMAKE_CURRENT_LIST_DIR}/../../build/sysroot-${ANSICRYPT_TARGET_ARCH}" ABSOLUTE)
+endif()
+if(NOT EXISTS "${ANSICRYPT_CROSS_LIBRARIES}/.complete")
+  message(FATAL_ERROR "The ${ANSICRYPT_TARGET_ARCH} libraries are missing: run "
+                      "tools/cross_sysroot.sh ${ANSICRYPT_TARGET_ARCH} ${ANSICRYPT_CROSS_LIBRARIES}")
+endif()
+set(target_libraries "${ANSICRYPT_CROSS_LIBRARIES}/usr/lib/${ANSICRYPT_TARGET_TRIPLET}")
+set(CMAKE_FIND_ROOT_PATH "${ANSICRYPT_CROSS_LIBRARIES}" "/usr/${ANSICRYPT_TARGET_TRIPLET}")
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# OpenSSL keeps its configuration headers in the architecture's include folder.
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES
+    "${ANSICRYPT_CROSS_LIBRARIES}/usr/include/${ANSICRYPT_TARGET_TRIPLET}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-rpath-link,${target_libraries}")
+
+# qemu finds the target's C and C++ runtimes under -L, and OpenSSL's libcrypto in the unpacked
+# libraries.
+find_program(ANSICRYPT_QEMU qemu-${ANSICRYPT_QEMU_NAME}-static REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${ANSICRYPT_QEMU};-L;/usr/${ANSICRYPT_TARGET_TRIPLET};-E;LD_LIBRARY_PATH=${target_libraries}")

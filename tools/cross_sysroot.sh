@@ -1,0 +1,37 @@
+#!/bin/sh
+# Prepares what the cross builds need on a Debian machine: the cross compiler and qemu-user for
+# ARCH (arm64 or s390x), and the target's OpenSSL and GoogleTest unpacked into DIR. The packages
+# come from Debian's archive for ARCH (dpkg --add-architecture) but are unpacked rather than
+# installed: multiarch installation needs the same version of libssl-dev on both architectures,
+# and a mirror may carry security updates for some architectures only.
+# Usage: tools/cross_sysroot.sh ARCH DIR
+set -eu
+arch=$1
+dir=$2
+case $arch in
+  arm64) triplet=aarch64-linux-gnu ;;
+  s390x) triplet=s390x-linux-gnu ;;
+  *) echo "cross_sysroot.sh: unknown architecture $arch (arm64 or s390x)" >&2; exit 2 ;;
+esac
+[ -f "$dir/.complete" ] && exit 0
+sh "$(dirname "$0")/deps.sh" "g++-$triplet" qemu-user-static
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+  $sudo dpkg --add-architecture "$arch"
+  $sudo apt-get update -qq
+fi
+packages="libssl-dev:$arch libssl3:$arch libgtest-dev:$arch libgmock-dev:$arch"
+download=$(mktemp -d)
+trap 'rm -rf "$download"' EXIT
+chmod 755 "$download"  # apt's unprivileged downloader writes into it
+# shellcheck disable=SC2086
+if ! (cd "$download" && apt-get download -qq $packages); then
+  $sudo apt-get update -qq
+  # shellcheck disable=SC2086
+  (cd "$download" && apt-get download -qq $packages)
+fi
+rm -rf "$dir"
+mkdir -p "$dir"
+for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$dir"; done
+touch "$dir/.complete"
+echo "cross_sysroot.sh: $arch libraries in $dir"
