@@ -25,7 +25,7 @@ constexpr std::size_t kMaxLength =
 constexpr std::uint8_t kHighestCode = 'z';     // the decoding table ends at "z"
 constexpr std::uint8_t kNotInAlphabet = 255;
 
-// kPairs[v] holds the two characters of the 12-bit value v, first character in the low byte.
+// kPairs[v] holds the two characters of the 12-bit value v, the first at the lower address.
 constexpr std::array<std::uint16_t, 4096> kPairs = [] {
   std::array<std::uint16_t, 4096> pairs{};
   for (unsigned v = 0; v < 4096; ++v) {
@@ -99,6 +99,7 @@ std::optional<DecodeFailure> FindMendedFailure(const std::uint8_t* in, std::size
   throw Error(failure ? failure->error : errc::overflow);
 }
 
+// A 24-bit group to its three bytes, big-endian: the first byte is the high one.
 void Store3(std::uint32_t word, std::uint8_t* out) {
   out[0] = static_cast<std::uint8_t>(word >> 16);
   out[1] = static_cast<std::uint8_t>(word >> 8);
@@ -137,7 +138,8 @@ void DecodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o, std::siz
 void EncodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o) {
   std::size_t i = detail::HaveAvx2() ? detail::EncodeBlocksAvx2(in, n, o) : 0;
   o += i / 3 * 4;
-  // Six bytes at a time: their 48 bits are four 12-bit halves of character pairs.
+  // Six bytes at a time, read big-endian (the first byte highest, as Base64 takes its bits):
+  // their 48 bits are four 12-bit halves of character pairs.
   for (; i + 8 <= n; i += 6, o += 8) {
     std::uint64_t v = 0;
     for (std::size_t k = 0; k < 8; ++k) v = (v << 8) | in[i + k];
@@ -146,6 +148,7 @@ void EncodeInto(const std::uint8_t* in, std::size_t n, std::uint8_t* o) {
     std::memcpy(o, pairs, 8);
   }
   for (; i + 3 <= n; i += 3, o += 4) {
+    // Three bytes, big-endian.
     const std::uint32_t v =
         (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
     const std::uint16_t pairs[2] = {kPairs[v >> 12], kPairs[v & 0xFFF]};

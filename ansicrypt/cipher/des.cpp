@@ -105,6 +105,7 @@ void DES::SetKey2(const ByteArray& key) { MakeSubKeys(FirstEightBytes(key, 0), 2
 void DES::MakeSubKeys(const std::array<std::uint8_t, 8>& key, int keyNumber) {
   RoundKeyBytes& target = keyNumber == 2 ? SubKey2 : SubKey1;
   RoundKeyWords& words = keyNumber == 2 ? words2_ : words1_;
+  // `bits.bytes` is stored big-endian on every machine, so its first byte is the key's first.
   detail::ForEachRoundKey(
       key, [&target, &words](std::size_t round, const detail::RoundKeyBits& bits) {
         std::memcpy(target[round].data(), &bits.bytes, 8);  // bytes 0..5, then two zero bytes

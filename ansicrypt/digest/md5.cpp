@@ -74,7 +74,8 @@ void clsMD5::FinishDigest() {
   const std::size_t padLength = used < 56 ? 56 - used : 120 - used;
   for (std::size_t k = 0; k < 4; ++k)
     padSource[padLength + k] = static_cast<std::uint8_t>(bits >> (8 * k));
-  Absorb(padSource, padLength + 8);  // the pad, then the 64-bit length (its high half is zero)
+  // The pad, then the 64-bit bit length, little-endian as MD5 writes its words (high half zero).
+  Absorb(padSource, padLength + 8);
 }
 
 Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }

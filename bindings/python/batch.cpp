@@ -74,7 +74,7 @@ struct Chunk {
 // it holds surrogates.
 PyObject* NewStr(const char16_t* units, std::size_t size, const ValueResult& value) {
   if (value.surrogates) {
-    int order = -1;  // little-endian, whatever the machine
+    int order = kNativeUtf16Order;  // the units as this machine stores them
     return PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units),
                                  static_cast<Py_ssize_t>(size * 2), "surrogatepass", &order);
   }
@@ -84,7 +84,7 @@ PyObject* NewStr(const char16_t* units, std::size_t size, const ValueResult& val
     auto* chars = static_cast<Py_UCS1*>(PyUnicode_DATA(str));
     for (std::size_t i = 0; i < size; ++i) chars[i] = static_cast<Py_UCS1>(units[i]);
   } else if (size > 0) {
-    std::memcpy(PyUnicode_DATA(str), units, size * sizeof(char16_t));
+    std::memcpy(PyUnicode_DATA(str), units, size * sizeof(char16_t));  // both in machine order
   }
   return str;
 }

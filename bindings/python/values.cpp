@@ -56,7 +56,7 @@ py::str FromText(const Text& text) {
     str = PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, text.data(),
                                     static_cast<Py_ssize_t>(text.size()));
   } else {
-    int order = -1;  // little-endian, whatever the machine
+    int order = kNativeUtf16Order;  // the units as this machine stores them
     str = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(text.data()),
                                 static_cast<Py_ssize_t>(text.size() * 2), "surrogatepass", &order);
   }

@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -36,6 +37,9 @@ Text ToText(const py::str& text);
 void ReadCharacters(PyObject* str, Text& text);
 // A text as a str; a surrogate pair becomes its character, a lone surrogate stays one.
 py::str FromText(const Text& text);
+// The byte order argument of PyUnicode_DecodeUTF16 for units as this machine stores them: -1
+// little-endian, 1 big-endian (never 0, which would take a leading U+FEFF for a byte-order mark).
+inline constexpr int kNativeUtf16Order = std::endian::native == std::endian::little ? -1 : 1;
 
 // Any object with the buffer protocol (bytes, bytearray, memoryview, array), held for the call
 // without a copy; a non-contiguous view raises BufferError.

@@ -252,6 +252,7 @@ bool IsStreamPath(const std::filesystem::path& path) {
 }
 
 Text Md5DigestText(const std::array<std::uint32_t, 4>& state) {
+  // A, B, C and D, each little-endian: the digest bytes as MD5 defines them.
   ByteArray digest(16);
   for (std::size_t w = 0; w < 4; ++w) {
     for (std::size_t k = 0; k < 4; ++k)

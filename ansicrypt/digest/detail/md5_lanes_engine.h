@@ -3,7 +3,7 @@
 // Ops of its own that supplies V (a 32-bit word of each of the 16 lanes) and Add, Broadcast,
 // Rotl<s>, the round functions F, G, H, I (or, instead of G, And and AndNot), LoadState,
 // StoreState (to the lanes in `active` only) and LoadWords (the 16 words of one block of each
-// lane, one vector per word).
+// lane, one vector per word: little-endian, as MD5 reads its words, which x86-64's loads are).
 #pragma once
 
 #include <cstddef>

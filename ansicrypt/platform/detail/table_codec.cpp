@@ -44,8 +44,9 @@ void EncodeDoubleByte(const CodePageTables& page, const std::uint16_t* index, co
       CopyAsciiRun(NarrowAscii16, in, i, limit, out, o);
       continue;
     }
-    // Two bytes are written for every unit and one or both kept: the second of a single byte is
-    // overwritten by the next unit or left past the end.
+    // A double-byte entry is lead << 8 | trail, so the lead byte goes first whatever the
+    // machine's byte order. Two bytes are written for every unit and one or both kept: the second
+    // of a single byte is overwritten by the next unit or left past the end.
     const char16_t unit = in[i++];
     const unsigned mapped = blocks[std::size_t{index[unit >> 8]} * 256 + (unit & 0xFF)];
     const bool two = mapped > 0xFF;
@@ -117,8 +118,7 @@ void EncodeWithTablesInPieces(const CodePageTables& page, std::u16string_view te
 
 ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text, bool bestFit) {
   ByteArray bytes;
-  bytes.reserve(page.doubleByte() ? std::min(2 * text.size(), text.size() + kPiece)
-                                  : text.size());
+  bytes.reserve(page.doubleByte() ? std::min(2 * text.size(), text.size() + kPiece) : text.size());
   EncodeWithTablesInPieces(page, text, bestFit, [&bytes](std::span<const std::uint8_t> piece) {
     bytes.insert(bytes.end(), piece.begin(), piece.end());
   });
