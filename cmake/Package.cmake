@@ -46,6 +46,14 @@ set(CPACK_COMPONENT_TOOL_DESCRIPTION
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "The C++20 library, its headers and its CMake and pkg-config files. For legacy\n data only.")
 
+# The tool's package removes what Python compiles beside the module's sources.
+if(TARGET ansicrypt_python)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/ansicrypt.prerm
+                 ${PROJECT_BINARY_DIR}/debian/tool/prerm COPYONLY)
+  set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/tool/prerm)
+  set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+
 # Each package's copyright file and changelog, in its own doc folder.
 find_package(Python3 COMPONENTS Interpreter)
 set(debian_changelog ${PROJECT_BINARY_DIR}/debian/changelog.gz)
