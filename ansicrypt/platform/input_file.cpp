@@ -1,9 +1,6 @@
-// File reading with POSIX calls.
+// File reading: what every system shares. The system calls are in detail/input_file_posix.cpp
+// and detail/input_file_windows.cpp.
 #include "ansicrypt/platform/input_file.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -14,13 +11,8 @@
 namespace ansicrypt::platform {
 namespace {
 
-[[noreturn]] void ThrowErrno(int error, const char* what) {
-  throw std::system_error(error, std::generic_category(), what);
-}
-
-}  // namespace
-
-std::string NativePath(const Text& name) {
+// Raises errc::invalid_argument for a name that no file can have.
+void CheckName(const Text& name) {
   if (name.empty()) throw Error(errc::invalid_argument);
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
@@ -30,29 +22,29 @@ std::string NativePath(const Text& name) {
       throw Error(errc::invalid_argument);
     if (pair) ++i;
   }
+}
+
+}  // namespace
+
+std::string NativePath(const Text& name) {
+  CheckName(name);
   return TextToUtf8(name);
 }
 
-InputFile::InputFile(const Text& name) : fd_(-1), owned_(true) { Open(NativePath(name).c_str()); }
-
-InputFile::InputFile(const std::filesystem::path& path) : fd_(-1), owned_(true) {
-  if (path.empty()) ThrowErrno(ENOENT, "open");
-  Open(path.c_str());
+std::filesystem::path PathOfName(const Text& name) {
+#if defined(_WIN32)
+  CheckName(name);
+  return std::filesystem::path(std::wstring(name.begin(), name.end()));
+#else
+  return std::filesystem::path(NativePath(name));
+#endif
 }
 
-InputFile InputFile::StandardInput() { return InputFile(STDIN_FILENO, false); }
+InputFile::InputFile(const Text& name) : fd_(-1), owned_(true) { Open(PathOfName(name)); }
 
-void InputFile::Open(const char* path) {
-  // Only an existing file is opened: O_CREAT is never given.
-  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd_ < 0) ThrowErrno(errno, "open");
-  struct stat status {};
-  if (::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) {
-    const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
-    ::close(fd_);
-    ThrowErrno(error, "open");
-  }
-  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+InputFile::InputFile(const std::filesystem::path& path) : fd_(-1), owned_(true) {
+  if (path.empty()) throw std::system_error(ENOENT, std::generic_category(), "open");
+  Open(path);
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
@@ -61,14 +53,14 @@ InputFile::InputFile(InputFile&& other) noexcept
 }
 
 InputFile::~InputFile() {
-  if (owned_) ::close(fd_);
+  if (owned_) Close(fd_);
 }
 
 std::size_t InputFile::Read(std::uint8_t* buffer, std::size_t size) {
   while (true) {
-    const ssize_t n = ::read(fd_, buffer, size);
-    if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) ThrowErrno(errno, "read");
+    bool interrupted = false;
+    const std::size_t n = ReadOnce(buffer, size, interrupted);
+    if (!interrupted) return n;
     if (onInterrupt_) onInterrupt_();
   }
 }

@@ -12,9 +12,12 @@
 
 namespace ansicrypt::platform {
 
-// The native (UTF-8) form of a file name given as UTF-16 text. Raises errc::invalid_argument for
-// a name that no file can have: empty, holding U+0000, or holding an unpaired surrogate.
+// The UTF-8 form of a file name given as UTF-16 text. Raises errc::invalid_argument for a name
+// that no file can have: empty, holding U+0000, or holding an unpaired surrogate.
 std::string NativePath(const Text& name);
+
+// The same name as a path: its UTF-8 bytes on POSIX systems, its UTF-16 units on Windows.
+std::filesystem::path PathOfName(const Text& name);
 
 class InputFile {
  public:
@@ -29,7 +32,8 @@ class InputFile {
   explicit InputFile(const std::filesystem::path& path);
 
   // Standard input (descriptor 0) from where it stands: what a caller before us read is not read
-  // again, and a socket or pipe works as well as a file. It is not closed with the object.
+  // again, and a socket or pipe works as well as a file. It is not closed with the object. On
+  // Windows it is switched to binary mode: no CRLF is changed and no Ctrl-Z ends it.
   static InputFile StandardInput();
 
   ~InputFile();
@@ -54,7 +58,10 @@ class InputFile {
 
  private:
   InputFile(int fd, bool owned) : fd_(fd), owned_(owned) {}
-  void Open(const char* path);
+  // The system's part (input_file_posix.cpp, input_file_windows.cpp).
+  void Open(const std::filesystem::path& path);
+  std::size_t ReadOnce(std::uint8_t* buffer, std::size_t size, bool& interrupted);
+  static void Close(int fd) noexcept;
 
   int fd_;
   bool owned_;

@@ -3,7 +3,7 @@
 
 #include "ansicrypt/cipher/des.h"
 #include "tests/support/error_of.h"
-#include "tests/support/openssl_des.h"
+#include "tests/support/oracle.h"
 #include "tests/support/vector_file.h"
 
 namespace ansicrypt::test {
@@ -27,8 +27,8 @@ TEST_P(SetKeyLength, SplitsZeroFilledKey) {
   DES des;
   des.SetKey(key);
   EXPECT_EQ(key, original);
-  EXPECT_EQ(Single(des, kBlock, 1, 1), OpenSslDes(KeyPart(key, 0), kBlock, true));
-  EXPECT_EQ(Single(des, kBlock, 2, 1), OpenSslDes(KeyPart(key, 8), kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 1, 1), OracleDes(KeyPart(key, 0), kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 2, 1), OracleDes(KeyPart(key, 8), kBlock, true));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, SetKeyLength, testing::Values(0, 3, 8, 10, 16, 20));
@@ -40,7 +40,7 @@ TEST(DesKeys, NeverKeyedActsAsZeroKeys) {
   DES emptied;
   emptied.SetKey({});
   for (const std::uint8_t keyNumber : std::initializer_list<std::uint8_t>{1, 2}) {
-    const ByteArray want = OpenSslDes(ByteArray(8, 0), kBlock, true);
+    const ByteArray want = OracleDes(ByteArray(8, 0), kBlock, true);
     EXPECT_EQ(Single(fresh, kBlock, keyNumber, 1), want);
     EXPECT_EQ(Single(zeroed, kBlock, keyNumber, 1), want);
     EXPECT_EQ(Single(emptied, kBlock, keyNumber, 1), want);
@@ -54,11 +54,11 @@ TEST(DesKeys, SetKey1AndSetKey2LeaveTheOtherKey) {
   des.SetKey1(a);
   des.SetKey2(b);
   des.SetKey1(a);
-  EXPECT_EQ(Single(des, kBlock, 1, 1), OpenSslDes(a, kBlock, true));
-  EXPECT_EQ(Single(des, kBlock, 2, 1), OpenSslDes(KeyPart(b, 0), kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 1, 1), OracleDes(a, kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 2, 1), OracleDes(KeyPart(b, 0), kBlock, true));
   des.SetKey2(FromHex("1122"));
-  EXPECT_EQ(Single(des, kBlock, 1, 1), OpenSslDes(a, kBlock, true));
-  EXPECT_EQ(Single(des, kBlock, 2, 1), OpenSslDes(FromHex("1122000000000000"), kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 1, 1), OracleDes(a, kBlock, true));
+  EXPECT_EQ(Single(des, kBlock, 2, 1), OracleDes(FromHex("1122000000000000"), kBlock, true));
 }
 
 TEST(DesKeys, ParityBitsAreIgnored) {
@@ -76,7 +76,7 @@ TEST(DesKeys, ObjectsAreIndependent) {
   DES a;
   DES b;
   a.SetKey(FromHex("0123456789ABCDEF"));
-  EXPECT_EQ(Single(b, kBlock, 1, 1), OpenSslDes(ByteArray(8, 0), kBlock, true));
+  EXPECT_EQ(Single(b, kBlock, 1, 1), OracleDes(ByteArray(8, 0), kBlock, true));
 }
 
 TEST(DesKeys, ComplementationProperty) {
@@ -106,7 +106,7 @@ TEST_P(KeyNumber, SelectsKeyAndIsRewritten) {
   const bool second = GetParam() == 2;
   EXPECT_EQ(keyNumber, second ? 2 : 1);
   EXPECT_EQ(out,
-            OpenSslDes(FromHex(second ? "1111111111111111" : "0123456789ABCDEF"), kBlock, true));
+            OracleDes(FromHex(second ? "1111111111111111" : "0123456789ABCDEF"), kBlock, true));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, KeyNumber, testing::Values(0, 1, 2, 3, 7, 255));
@@ -119,7 +119,7 @@ TEST_P(Direction, OnlyOneEncrypts) {
   des.SetKey(FromHex("0123456789ABCDEF"));
   const std::uint8_t direction = static_cast<std::uint8_t>(GetParam());
   EXPECT_EQ(Single(des, kBlock, 1, direction),
-            OpenSslDes(FromHex("0123456789ABCDEF"), kBlock, direction == 1));
+            OracleDes(FromHex("0123456789ABCDEF"), kBlock, direction == 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, Direction, testing::Values(0, 1, 2, 3, 255));
@@ -137,7 +137,7 @@ TEST_P(Length, RoundsUpWithZeroFill) {
   ASSERT_EQ(cipher.size(), (n + 7) / 8 * 8);
   ByteArray padded = data;
   padded.resize(cipher.size(), 0);
-  EXPECT_EQ(cipher, OpenSslDes(FromHex("133457799BBCDFF1"), padded, true));
+  EXPECT_EQ(cipher, OracleDes(FromHex("133457799BBCDFF1"), padded, true));
   EXPECT_EQ(Single(des, cipher, 1, 2), padded);  // the fill is never removed
 }
 

@@ -1,9 +1,14 @@
 // clsMD5 on files: sizes around the block length, failures, pipes and the 2^28-byte limit.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <openssl/md5.h>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else  // descriptors, FIFOs and permissions: the POSIX cases below
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <fstream>
 #include <random>
@@ -11,6 +16,7 @@
 
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
+#include "tests/support/oracle.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/vector_file.h"
 
@@ -18,9 +24,7 @@ namespace ansicrypt::test {
 namespace {
 
 std::u16string OpenSslMd5(const ByteArray& bytes) {
-  unsigned char digest[MD5_DIGEST_LENGTH];
-  MD5(bytes.data(), bytes.size(), digest);
-  const std::string hex = ToHex(ByteArray(digest, digest + MD5_DIGEST_LENGTH));
+  const std::string hex = ToHex(OracleMd5(bytes));
   return std::u16string(hex.begin(), hex.end());
 }
 
@@ -56,11 +60,13 @@ TEST(Md5File, NamesThatAreNoReadableFileGiveEmptyText) {
   // U+0000 must not cut the name short and open another file.
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file) + std::u16string(1, u'\0') + u"tail"), u"");
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file) + std::u16string(1, char16_t{0xD800})), u"");
+#if !defined(_WIN32)
   if (::geteuid() != 0) {  // root reads any file
     const auto locked = dir.Write("locked", {'x'});
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     EXPECT_EQ(md5.Md5_File_Calc(FileName(locked)), u"");
   }
+#endif
 }
 
 TEST(Md5File, NonAsciiNamesAreUtf8Paths) {
@@ -70,6 +76,7 @@ TEST(Md5File, NonAsciiNamesAreUtf8Paths) {
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), u"900150983CD24FB0D6963F7D28E17F72");
 }
 
+#if !defined(_WIN32)
 // A native path opens whatever bytes the name holds; the UTF-16 form cannot name such a file.
 TEST(Md5File, NativePathOpensNamesThatAreNotUtf8) {
   const TempDir dir;
@@ -81,6 +88,8 @@ TEST(Md5File, NativePathOpensNamesThatAreNotUtf8) {
   EXPECT_EQ(md5.Md5_File_Calc(file), u"900150983CD24FB0D6963F7D28E17F72");
   EXPECT_EQ(md5.Md5_File_Calc(FileName(dir.path()) + u"/caf\u00E9"), u"");  // UTF-8 C3 A9
 }
+
+#endif  // !_WIN32
 
 TEST(Md5File, FailuresSayWhy) {
   const TempDir dir;
@@ -96,6 +105,7 @@ TEST(Md5File, FailuresSayWhy) {
   EXPECT_FALSE(why);  // a success clears an earlier error
 }
 
+#if !defined(_WIN32)
 // Descriptor 0 replaced by a file that a caller already read from: the digest covers the rest,
 // and a second digest of the same input is that of no bytes.
 TEST(Md5File, StandardInputFromWhereItStands) {
@@ -148,6 +158,47 @@ TEST(Md5File, PipeIsReadToItsEnd) {
   EXPECT_EQ(digest, OpenSslMd5(bytes));
 }
 
+#else
+// Names are UTF-16 on Windows: characters outside every ANSI code page open through both forms.
+TEST(Md5File, NamesAreUtf16OnWindows) {
+  const TempDir dir;
+  const std::filesystem::path file =
+      dir.path() / std::filesystem::path(L"\u65E5\u672C-\u00FC-\U0001F600.txt");
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "abc";
+  }
+  clsMD5 md5;
+  std::error_code why;
+  EXPECT_EQ(md5.Md5_File_Calc(file, why), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_FALSE(why);
+  EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), u"900150983CD24FB0D6963F7D28E17F72");
+}
+
+// Standard input is read in binary mode: CR LF and Ctrl-Z are bytes like any other.
+TEST(Md5File, StandardInputIsBinaryOnWindows) {
+  const TempDir dir;
+  const ByteArray bytes = {'a', '\r', '\n', 0x1A, 'b', '\n', '\r'};
+  const auto file = dir.Write("input", bytes);
+  const int saved = ::_dup(0);
+  ASSERT_GE(saved, 0);
+  const int fd = ::_wopen(file.c_str(), _O_RDONLY | _O_TEXT);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::_dup2(fd, 0), 0);
+  ::_close(fd);
+  clsMD5 md5;
+  std::error_code why;
+  Text digest;
+  {
+    auto input = platform::InputFile::StandardInput();
+    digest = md5.Md5_Input_Calc(input, why);
+  }
+  ::_dup2(saved, 0);
+  ::_close(saved);
+  EXPECT_EQ(digest, OpenSslMd5(bytes));
+}
+#endif  // _WIN32
+
 TEST(Md5File, FailedDigestBetweenTwoGoodOnesChangesNeither) {
   const TempDir dir;
   const auto file = dir.Write("abc", {'a', 'b', 'c'});
@@ -164,18 +215,15 @@ TEST(Md5FileLarge, LimitAt2To28Bytes) {
   const auto file = dir.path() / "sparse.bin";
   std::ofstream(file).close();
   std::filesystem::resize_file(file, static_cast<std::uintmax_t>(clsMD5::kMaxFileBytes - 1));
-  MD5_CTX context;
-  MD5_Init(&context);
+  OracleMd5Stream context;
   const ByteArray zeros(1 << 20, 0);
   std::int64_t left = clsMD5::kMaxFileBytes - 1;
   while (left > 0) {
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 20));
-    MD5_Update(&context, zeros.data(), n);
+    context.Update(zeros.data(), n);
     left -= static_cast<std::int64_t>(n);
   }
-  unsigned char digest[MD5_DIGEST_LENGTH];
-  MD5_Final(digest, &context);
-  const std::string hex = ToHex(ByteArray(digest, digest + MD5_DIGEST_LENGTH));
+  const std::string hex = ToHex(context.Final());
   clsMD5 md5;
   EXPECT_EQ(md5.Md5_File_Calc(FileName(file)), std::u16string(hex.begin(), hex.end()));
   std::filesystem::resize_file(file, static_cast<std::uintmax_t>(clsMD5::kMaxFileBytes));

@@ -8,7 +8,7 @@
 #include "ansicrypt/text/des_text.h"
 #include "tests/support/code_page_scope.h"
 #include "tests/support/error_of.h"
-#include "tests/support/openssl_des.h"
+#include "tests/support/oracle.h"
 #include "tests/support/vector_file.h"
 
 namespace ansicrypt::test {
@@ -20,8 +20,8 @@ std::u16string AsciiHex(const ByteArray& bytes) { return Ascii(ToHex(bytes)); }
 
 // The expected hexadecimal text from OpenSSL: DES under the first 8 key bytes, zero-filled.
 std::u16string OpenSslHex(std::string_view plain, std::string_view key) {
-  return AsciiHex(OpenSslDes(KeyPart(ByteArray(key.begin(), key.end()), 0),
-                             ByteArray(plain.begin(), plain.end()), true));
+  return AsciiHex(OracleDes(KeyPart(ByteArray(key.begin(), key.end()), 0),
+                            ByteArray(plain.begin(), plain.end()), true));
 }
 
 TEST(EncryptDesStrToHex, MatchesOpenSsl) {
@@ -156,9 +156,9 @@ TEST(DecryptDesHexToStr, OddLengthsFollowTheRoundingRule) {
   // 15 digits make one block whose last byte is the value of the lone final digit.
   const ByteArray key = KeyPart({'k'}, 0);
   const ByteArray block = FromHex("0123456789ABCD0E");
-  const Text fifteen = Ascii(ToHex(OpenSslDes(key, block, true)).substr(0, 14)) + u"E";
-  const ByteArray cipher = FromHex(ToHex(OpenSslDes(key, block, true)).substr(0, 14) + "0E");
-  const ByteArray plain = OpenSslDes(key, cipher, false);
+  const Text fifteen = Ascii(ToHex(OracleDes(key, block, true)).substr(0, 14)) + u"E";
+  const ByteArray cipher = FromHex(ToHex(OracleDes(key, block, true)).substr(0, 14) + "0E");
+  const ByteArray plain = OracleDes(key, cipher, false);
   const auto zero = std::find(plain.begin(), plain.end(), 0);
   ASSERT_NE(plain.begin(), zero);
   EXPECT_EQ(DecryptDes_HexToStr(fifteen, u"k"),
@@ -234,7 +234,7 @@ TEST(DesArrForms, AreTheTextFormsWithoutTheCodePage) {
   const ByteArray key = {0xE9, 0x81};
   EXPECT_EQ(DecryptDes_HexToArr(EncryptDes_ArrToHex(raw, key), key),
             ByteArray(raw.begin(), raw.begin() + 5));
-  EXPECT_EQ(EncryptDes_ArrToHex(raw, key), AsciiHex(OpenSslDes(KeyPart(key, 0), raw, true)));
+  EXPECT_EQ(EncryptDes_ArrToHex(raw, key), AsciiHex(OracleDes(KeyPart(key, 0), raw, true)));
   EXPECT_EQ(ErrorOf([] { EncryptDes_ArrToHex({}, {}); }), errc::out_of_range);
   EXPECT_EQ(ErrorOf([] { EncryptDes_ArrToHex(ByteArray(32761), {}); }), errc::overflow);
   EXPECT_EQ(ErrorOf([] { DecryptDes_HexToArr(u"zz", {}); }), errc::type_mismatch);

@@ -3,8 +3,6 @@
 // and given the next file when its digest is done.
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
 #include <chrono>
@@ -246,9 +244,10 @@ class Scheduler {
 }  // namespace
 
 bool IsStreamPath(const std::filesystem::path& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return false;  // opening it will say why
-  return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) return false;  // opening it will say why
+  return !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
 }
 
 Text Md5DigestText(const std::array<std::uint32_t, 4>& state) {
