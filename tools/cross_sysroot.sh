@@ -13,8 +13,13 @@ case $arch in
   s390x) triplet=s390x-linux-gnu ;;
   *) echo "cross_sysroot.sh: unknown architecture $arch (arm64 or s390x)" >&2; exit 2 ;;
 esac
-[ -f "$dir/.complete" ] && exit 0
 sh "$(dirname "$0")/deps.sh" "g++-$triplet" qemu-user-static
+[ -f "$dir/.complete" ] && exit 0
+# Only a folder this script made (or none, or an empty one) is replaced.
+if [ -d "$dir" ] && [ -n "$(ls -A "$dir")" ] && [ ! -f "$dir/.cross_sysroot" ]; then
+  echo "cross_sysroot.sh: $dir holds other files; give an empty or new folder" >&2
+  exit 2
+fi
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
   $sudo dpkg --add-architecture "$arch"
@@ -32,6 +37,7 @@ if ! (cd "$download" && apt-get download -qq $packages); then
 fi
 rm -rf "$dir"
 mkdir -p "$dir"
+touch "$dir/.cross_sysroot"
 for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$dir"; done
 touch "$dir/.complete"
 echo "cross_sysroot.sh: $arch libraries in $dir"

@@ -8,8 +8,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
 wine=$(command -v wine64 || command -v wine || true)
 [ -n "$wine" ] || { echo "wine_run.sh: Wine is missing (apt-get install wine64 wine)" >&2; exit 127; }
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  "$wine" wineboot --init >/dev/null 2>&1 || true
-fi
+# The build starts several programs at once: one of them makes the prefix, the others wait.
+mkdir -p "$WINEPREFIX"
+(
+  flock 9
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1 || true
+) 9> "$WINEPREFIX.lock"
 exec "$wine" "$@"

@@ -8,7 +8,7 @@ namespace ansicrypt {
 
 // "avx512", "avx2" or "scalar" (the portable paths, and the only ones outside x86-64): the best
 // the processor offers, and the one in use after the cap the environment variable ANSICRYPT_SIMD
-// sets ("avx2" or "scalar"; those are the names it takes).
+// sets ("avx512", "avx2" or "scalar"; those are the names it takes).
 std::string_view ProcessorSimdPath() noexcept;
 std::string_view ActiveSimdPath() noexcept;
 

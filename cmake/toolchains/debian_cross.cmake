@@ -6,7 +6,9 @@ set(CMAKE_C_COMPILER ${ANSICRYPT_TARGET_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${ANSICRYPT_TARGET_TRIPLET}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${ANSICRYPT_TARGET_TRIPLET})
 
-# The preset passes the folder; the default is beside the build folders.
+# The preset passes the folder; the default is beside the build folders. try_compile reads this
+# file again and must see the same folder.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ANSICRYPT_CROSS_LIBRARIES)
 if(NOT ANSICRYPT_CROSS_LIBRARIES)
   get_filename_component(ANSICRYPT_CROSS_LIBRARIES
     "${CMAKE_CURRENT_LIST_DIR}/../../build/sysroot-${ANSICRYPT_TARGET_ARCH}" ABSOLUTE)

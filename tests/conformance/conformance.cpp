@@ -3,10 +3,12 @@
 // argument. Run by a native build and by a cross build (Windows under Wine, ARM64 and s390x under
 // qemu), the two files must be byte-identical: this is how a build without the tests' peers
 // (OpenSSL, iconv) is held to the native build's results, themselves held to those peers. Each
-// battery runs on every SIMD path the processor has, and the paths must agree.
+// battery runs on every SIMD path the processor has, and the paths must agree. Files are written
+// to OUTPUT.files and removed at the end.
 //   ansicrypt_conformance OUTPUT
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -42,6 +44,22 @@ class Inputs {
                                            : 0xD800 + Next(0x800));
     }
     return t;
+  }
+  // ASCII with a non-ASCII unit now and then, so that long ASCII runs (the converters' fast
+  // blocks) occur, and their ends.
+  Text MostlyAscii(std::size_t n) {
+    Text t = Units(n);
+    for (auto& u : t) {
+      if (Next(64) != 0) u = static_cast<char16_t>(Next(0x80));
+    }
+    return t;
+  }
+  ByteArray MostlyAsciiBytes(std::size_t n) {
+    ByteArray b = Bytes(n);
+    for (auto& x : b) {
+      if (Next(64) != 0) x = static_cast<std::uint8_t>(x & 0x7F);
+    }
+    return b;
   }
 
  private:
@@ -174,8 +192,9 @@ std::string CodePage(unsigned page, bool bestFit) {
   // Long mixed inputs across the converters' blocks and pieces, both ways.
   for (int i = 0; i < 60; ++i) {
     const std::size_t n = in.Next(9000);
-    const Text text = in.Units(n);
-    const ByteArray bytes = in.Bytes(n);
+    const bool ascii = i % 2 == 0;
+    const Text text = ascii ? in.MostlyAscii(n) : in.Units(n);
+    const ByteArray bytes = ascii ? in.MostlyAsciiBytes(n) : in.Bytes(n);
     mixed.Result([&](Digest& d) {
       d.Bytes(ansicrypt::platform::TextToAnsi(text));
       d.Units(ansicrypt::platform::AnsiToText(bytes));
@@ -202,8 +221,36 @@ std::string CodePage(unsigned page, bool bestFit) {
          mixed.Line(name + "-mixed") + texts.Line(name + "-texts");
 }
 
-std::string Battery() {
-  std::string out = Ciphers() + DigestsAndBase64();
+// Files: each alone and all at once (the lanes), from a folder of seeded files.
+std::string Files(const std::filesystem::path& folder) {
+  Inputs in(3);
+  std::vector<std::filesystem::path> files;
+  std::filesystem::create_directories(folder);
+  for (int i = 0; i < 40; ++i) {
+    const std::size_t n = i % 10 == 0 ? 300000 + in.Next(70000) : in.Next(5000);
+    files.push_back(folder / ("f" + std::to_string(i)));
+    const ByteArray bytes = in.Bytes(n);
+    std::ofstream(files.back(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(n));
+  }
+  files.push_back(folder / "missing");
+  Digest digest;
+  ansicrypt::clsMD5 md5;
+  for (const auto& file : files) {
+    digest.Result([&](Digest& d) {
+      std::error_code error;
+      d.Units(md5.Md5_File_Calc(file, error));
+      d.Word(error ? 1 : 0);
+    });
+  }
+  digest.Result([&](Digest& d) {
+    for (const Text& t : md5.Md5_Files_Calc(files)) d.Units(t);
+  });
+  return digest.Line("files");
+}
+
+std::string Battery(const std::filesystem::path& folder) {
+  std::string out = Ciphers() + DigestsAndBase64() + Files(folder);
   for (unsigned page : kCodePages) {
     for (bool bestFit : {false, true}) out += CodePage(page, bestFit);
   }
@@ -222,7 +269,7 @@ int main(int argc, char** argv) {
   for (SimdLevel level : ansicrypt::detail::kAllSimdLevels) {
     if (ansicrypt::detail::DetectedSimdLevel() < level) break;
     ansicrypt::detail::ForceSimdLevel(level);
-    const std::string results = Battery();
+    const std::string results = Battery(std::string(argv[1]) + ".files");
     if (first.empty()) {
       first = results;
     } else if (results != first) {
@@ -232,6 +279,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  std::filesystem::remove_all(std::string(argv[1]) + ".files");
   std::ofstream out(argv[1], std::ios::binary);
   out << first;
   return out.flush() ? 0 : 1;

@@ -12,20 +12,36 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 skip() { echo "skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "debootstrap and chroot need root"
 command -v debootstrap >/dev/null || skip "no debootstrap (apt-get install debootstrap)"
+case $work in /?*) ;; *) fail "WORK_DIR must be an absolute path: $work" ;; esac
+# The chroot's mounts live in a mount namespace of this script's own, private, so that none
+# reaches the machine's mount table and all of them end with the script, however it ends.
+if [ -z "${ANSICRYPT_CLEAN_SYSTEM_NAMESPACE:-}" ]; then
+  unshare --mount --propagation private true 2>/dev/null ||
+    skip "no private mount namespace here (unshare needs CAP_SYS_ADMIN)"
+  ANSICRYPT_CLEAN_SYSTEM_NAMESPACE=1 exec unshare --mount --propagation private sh "$0" "$@"
+fi
 # The machine's own Debian mirror, else Debian's.
 mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)$/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1)
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 host=$(echo "$mirror" | sed -E 's|^https?://([^/:]+).*|\1|')
 getent hosts "$host" >/dev/null || skip "no network to $mirror"
+command -v wget >/dev/null && { wget -q -O /dev/null "$mirror/dists/bookworm/Release" || skip "no answer from $mirror"; }
 
 root=$work/root
+# Removes the work folder, only once nothing is mounted under it: rm would go through a bind
+# mount of /dev into the machine's own device nodes.
 cleanup() {
   for m in dev/pts dev proc; do umount "$root/$m" 2>/dev/null || true; done
-  rm -rf "$work"
+  if awk -v root="$root" 'index($5, root) == 1 { found = 1 } END { exit !found }' /proc/self/mountinfo; then
+    echo "FAILED: still mounted under $root; $work is left as it is" >&2
+    return 1
+  fi
+  rm -rf --one-file-system "$work"
 }
-cleanup
+cleanup || exit 1
 mkdir -p "$work"
-trap cleanup EXIT
+trap 'cleanup' EXIT
+trap 'exit 1' INT TERM HUP
 (cd "$build" && cpack -G DEB -B "$work/out" >/dev/null) || fail "cpack"
 echo "debootstrap --variant=minbase bookworm from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" > "$work/debootstrap.log" 2>&1 ||

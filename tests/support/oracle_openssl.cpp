@@ -9,8 +9,6 @@
 
 namespace ansicrypt::test {
 
-const char* const kOracleName = "OpenSSL";
-
 ByteArray OracleDes(const ByteArray& key, ByteArray data, bool encrypt) {
   DES_cblock keyBlock{};
   std::copy_n(key.begin(), 8, keyBlock);

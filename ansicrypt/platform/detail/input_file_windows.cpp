@@ -28,9 +28,10 @@ void InputFile::Open(const std::filesystem::path& path) {
   // Only an existing file is opened: _O_CREAT is never given.
   fd_ = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT | _O_SEQUENTIAL);
   if (fd_ < 0) {
+    const int error = errno;  // before anything else can change it (EMFILE makes callers wait)
     // A folder cannot be opened at all on Windows: say so as POSIX systems do.
     std::error_code ignored;
-    ThrowErrno(std::filesystem::is_directory(path, ignored) ? EISDIR : errno, "open");
+    ThrowErrno(std::filesystem::is_directory(path, ignored) ? EISDIR : error, "open");
   }
   struct _stat64 status {};
   if (::_fstat64(fd_, &status) != 0 || (status.st_mode & _S_IFMT) == _S_IFDIR) {
