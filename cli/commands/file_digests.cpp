@@ -7,6 +7,7 @@
 #include "ansicrypt/digest/md5.h"
 #include "ansicrypt/platform/input_file.h"
 #include "cli/io/output_file.h"
+#include "cli/io/process.h"
 #include "cli/io/standard_descriptors.h"
 
 namespace ansicrypt::cli {
@@ -24,7 +25,7 @@ Digest DigestNamed(const std::string& name) {
     digest.error = std::make_error_code(std::errc::no_such_file_or_directory);
     return digest;
   } else {
-    hex = md5.Md5_File_Calc(std::filesystem::path(name), digest.error);
+    hex = md5.Md5_File_Calc(PathOfName(name), digest.error);
   }
   digest.hex = TextToUtf8(hex);
   return digest;

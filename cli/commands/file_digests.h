@@ -18,6 +18,7 @@
 
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "cli/commands/joined_threads.h"
+#include "cli/io/process.h"
 #include "cli/io/standard_descriptors.h"
 
 namespace ansicrypt::cli {
@@ -211,8 +212,7 @@ class FileDigests {
           stopAtStream_ = true;
           return std::nullopt;
         case Kind::kFile:
-          return detail::Md5FileJob{first_ + slots_.size() - 1,
-                                    std::filesystem::path(*nameOf_(slot.item))};
+          return detail::Md5FileJob{first_ + slots_.size() - 1, PathOfName(*nameOf_(slot.item))};
       }
     }
   }

@@ -13,11 +13,12 @@
 #include "cli/command_line/values.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/file_digests.h"
+#include "cli/io/input_wait.h"
 #include "cli/io/line_reader.h"
 #include "cli/io/output_file.h"
+#include "cli/io/process.h"
 #include "cli/io/report.h"
 #include "cli/io/standard_descriptors.h"
-#include "cli/io/stop_pipe.h"
 #include "cli/md5sum/md5_list.h"
 #include "cli/md5sum/shell_quote.h"
 
@@ -102,7 +103,7 @@ std::optional<platform::InputFile> OpenList(const std::string& list, const std::
     if (LeadsToClosedStandardDescriptor(list)) {
       throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
     }
-    return platform::InputFile(std::filesystem::path(list));
+    return platform::InputFile(PathOfName(list));
   } catch (const std::system_error& e) {
     if (e.code() == std::errc::is_a_directory) {
       ReportMessage(shown + ": read error");
@@ -122,12 +123,12 @@ bool CheckList(const std::string& list, const Md5Options& options, ListParser& p
   std::optional<platform::InputFile> file = OpenList(list, shown);
   if (!file) return false;
   LineReader lines(*file);
-  // Threads that read a list which may wait for input are woken by a pipe when the command stops;
-  // otherwise no descriptor is spent on it.
-  std::optional<StopPipe> stop;
+  // Threads that read a list which may wait for input are woken by a stop signal when the command
+  // stops; otherwise no descriptor is spent on one.
+  std::optional<StopSignal> stop;
   if (options.jobs > 1 && lines.MayWait()) {
     stop.emplace();
-    lines.StopWith(stop->readEnd());
+    lines.StopWith(*stop);
   }
 
   // Lines are handled in their order, misformatted ones too, so that the warnings of -w come

@@ -1,8 +1,6 @@
 // Records read in batches, converted on worker threads, written in order.
 #include "cli/commands/records.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,9 +10,9 @@
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/platform/input_file.h"
 #include "cli/commands/ordered_jobs.h"
+#include "cli/io/input_wait.h"
 #include "cli/io/output_file.h"
 #include "cli/io/report.h"
-#include "cli/io/stop_pipe.h"
 
 namespace ansicrypt::cli {
 namespace {
@@ -41,8 +39,8 @@ struct BatchResult {
 // that records typed at a terminal are answered one by one and a fast input gives large batches.
 class InputRecords {
  public:
-  InputRecords(char end, int stopFd)
-      : end_(end), stopFd_(stopFd), input_(platform::InputFile::StandardInput()) {}
+  InputRecords(char end, const StopSignal& stop)
+      : end_(end), stop_(stop), input_(platform::InputFile::StandardInput()) {}
 
   std::optional<Batch> Next() {
     while (true) {
@@ -84,10 +82,7 @@ class InputRecords {
     buffer_.erase(0, start_);
     scanned_ = scanned_ > start_ ? scanned_ - start_ : 0;
     start_ = 0;
-    pollfd wait[2] = {{STDIN_FILENO, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-    while (::poll(wait, 2, -1) < 0 && errno == EINTR) {
-    }
-    if ((wait[1].revents & POLLIN) != 0) return false;
+    if (WaitForInput(input_.Descriptor(), &stop_, true) == InputState::stopped) return false;
     const std::size_t had = buffer_.size();
     buffer_.resize(had + kReadBytes);
     std::size_t n = 0;
@@ -102,7 +97,7 @@ class InputRecords {
   }
 
   const char end_;
-  const int stopFd_;
+  const StopSignal& stop_;
   platform::InputFile input_;
   std::string buffer_;
   std::size_t start_ = 0;    // unconsumed bytes of buffer_ start here
@@ -160,12 +155,12 @@ BatchResult Convert(const std::string& command, const RecordOptions& options,
 int RunRecords(const std::string& command, const RecordOptions& options,
                const RecordOperation& operation) {
   Output out("-");
-  StopPipe stop;
+  StopSignal stop;
   std::optional<InputRecords> input;
   if (options.operands.empty()) {
     // Results appended to the file the records come from would be read again, without end.
     out.RefuseSameFile(IdentityOfDescriptor(STDIN_FILENO), "standard input");
-    input.emplace(options.nulEnded ? '\0' : '\n', stop.readEnd());
+    input.emplace(options.nulEnded ? '\0' : '\n', stop);
   }
   std::size_t nextOperand = 0;
   const std::function<std::optional<Batch>()> next = [&]() -> std::optional<Batch> {

@@ -1,7 +1,6 @@
-// Lines read in large pieces, with poll() to learn whether input is waiting.
+// Lines read in large pieces, with a look at the input first to learn whether any is waiting.
 #include "cli/io/line_reader.h"
 
-#include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -55,17 +54,12 @@ bool LineReader::Ready() {
 
 bool LineReader::Fill(bool wait) {
   if (!regular_) {
-    pollfd fds[2] = {{file_.Descriptor(), POLLIN, 0}, {stopFd_, POLLIN, 0}};
-    int ready = 0;
-    do {
-      ready = ::poll(fds, 2, wait ? -1 : 0);
-    } while (ready < 0 && errno == EINTR);
-    if ((fds[1].revents & POLLIN) != 0) {
+    const InputState state = WaitForInput(file_.Descriptor(), stop_, wait);
+    if (state == InputState::stopped) {
       stopped_ = true;
       return false;
     }
-    // Not ready: nothing waits. A descriptor poll cannot watch (ready < 0) is simply read.
-    if (ready == 0) return false;
+    if (state == InputState::pending) return false;
   }
   // What was handed over goes, so that the buffer holds one line and one read.
   if (start_ > 0 && (start_ == buffer_.size() || start_ >= kReadBytes)) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ansicrypt/platform/input_file.h"
+#include "cli/io/input_wait.h"
 
 namespace ansicrypt::cli {
 
@@ -15,9 +16,8 @@ class LineReader {
  public:
   explicit LineReader(platform::InputFile& file);
 
-  // A descriptor that becomes readable when a wait for input must end (a StopPipe's), for a
-  // reader on another thread than the one that stops it.
-  void StopWith(int fd) { stopFd_ = fd; }
+  // Ends a wait for input once raised, for a reader on another thread than the one that stops it.
+  void StopWith(const StopSignal& stop) { stop_ = &stop; }
 
   // The next line, without its line feed (the last line may lack one); nothing at the end of the
   // input, or once stopped. Waits for input. Raises std::system_error on a read error.
@@ -36,7 +36,7 @@ class LineReader {
   bool HasLine() const;
 
   platform::InputFile& file_;
-  int stopFd_ = -1;       // none: poll() skips a negative descriptor
+  const StopSignal* stop_ = nullptr;
   bool regular_ = false;  // reads of a regular file never wait
   std::string buffer_;
   std::size_t start_ = 0;    // the unread part of buffer_ starts here

@@ -18,10 +18,11 @@ namespace ansicrypt::cli {
 // A write to a pipe whose reader has gone: the tool ends quietly, as coreutils does.
 class BrokenPipe : public std::exception {};
 
-// The device and inode of a file, to tell whether an input is also the output.
+// The device and inode of a file (on Windows its volume's serial number and its file index), to
+// tell whether an input is also the output.
 struct FileIdentity {
-  dev_t device;
-  ino_t inode;
+  std::uint64_t device;
+  std::uint64_t inode;
   bool operator==(const FileIdentity&) const = default;
 };
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);  // symbolic links followed

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "cli/io/process.h"
 #include "cli/io/report.h"
 #include "cli/io/standard_descriptors.h"
 #include "cli/md5sum/shell_quote.h"
@@ -26,7 +27,7 @@ platform::InputFile StreamInput::Open(const std::string& operand, const std::str
     throw Failure(name, std::make_error_code(std::errc::no_such_file_or_directory));
   }
   try {
-    return platform::InputFile(std::filesystem::path(operand));
+    return platform::InputFile(PathOfName(operand));
   } catch (const std::system_error& e) {
     throw Failure(name, e.code());
   }

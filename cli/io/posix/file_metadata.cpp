@@ -1,5 +1,5 @@
 // Owner, group and extended attributes copied onto a replacement (Linux).
-#include "cli/io/file_metadata.h"
+#include "cli/io/posix/file_metadata.h"
 
 #include <sys/xattr.h>
 #include <unistd.h>

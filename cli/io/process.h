@@ -1,0 +1,26 @@
+// What differs between systems in how the tool starts: its command line, the state of its process,
+// and how it turns the names it was given into the system's paths.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ansicrypt::cli {
+
+// The arguments as the tool works with them: the bytes given on POSIX systems; on Windows the
+// UTF-16 command line, converted once (a lone surrogate of a file name is kept, as WTF-8 keeps it,
+// so that the name still leads to its file).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Sets up the process after the standard descriptors were reserved and before any thread starts:
+// the locale that message quoting reads, memory, and on Windows binary standard streams.
+void PrepareProcess();
+
+// A name of the command line (or of a list) as a path of the system.
+std::filesystem::path PathOfName(const std::string& name);
+
+// The exit status of a command whose output pipe lost its reader.
+int BrokenPipeStatus();
+
+}  // namespace ansicrypt::cli
