@@ -31,6 +31,12 @@ file(RELATIVE_PATH ANSICRYPT_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
 configure_file(${PROJECT_SOURCE_DIR}/cmake/ansicrypt.pc.in ${PROJECT_BINARY_DIR}/ansicrypt.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/ansicrypt.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT dev)
+# On Windows the tool's folder holds them beside the .exe.
+if(WIN32)
+  set(ANSICRYPT_TOOL_DOC_DIR .)
+else()
+  set(ANSICRYPT_TOOL_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/THIRD_PARTY_NOTICES.md
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tool)
+        DESTINATION ${ANSICRYPT_TOOL_DOC_DIR} COMPONENT tool)

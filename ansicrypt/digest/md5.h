@@ -58,6 +58,11 @@ class clsMD5 {
   //   std::error_code why;
   //   md5.Md5_File_Calc(std::filesystem::path("caf\xE9"), why);
   Text Md5_File_Calc(const std::filesystem::path& InFile, std::error_code& error);
+  // The same for a narrow name: its bytes on POSIX systems, UTF-8 on Windows (where bytes that are
+  // not UTF-8 give errc::illegal_byte_sequence). A narrow literal or a std::string picks this form.
+  //   md5.Md5_File_Calc("caf\xC3\xA9.txt", why);  // café.txt on every system with UTF-8 names
+  Text Md5_File_Calc(const char* InFile, std::error_code& error);
+  Text Md5_File_Calc(const std::string& InFile, std::error_code& error);
   template <class Path>
   requires std::same_as<Path, std::filesystem::path>  // a text literal picks the Text form
       Text Md5_File_Calc(const Path& InFile) {

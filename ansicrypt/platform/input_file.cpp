@@ -40,6 +40,19 @@ std::filesystem::path PathOfName(const Text& name) {
 #endif
 }
 
+std::filesystem::path PathOfNarrowName(std::string_view name) {
+#if defined(_WIN32)
+  // libstdc++ would take the bytes one by one as code points; Windows names are Unicode.
+  Text text;
+  if (!TryUtf8ToText(name, text)) {
+    throw std::system_error(std::make_error_code(std::errc::illegal_byte_sequence), "open");
+  }
+  return std::filesystem::path(std::wstring(text.begin(), text.end()));
+#else
+  return std::filesystem::path(std::string(name));
+#endif
+}
+
 InputFile::InputFile(const Text& name) : fd_(-1), owned_(true) { Open(PathOfName(name)); }
 
 InputFile::InputFile(const std::filesystem::path& path) : fd_(-1), owned_(true) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "ansicrypt/common/types.h"
@@ -18,6 +19,10 @@ std::string NativePath(const Text& name);
 
 // The same name as a path: its UTF-8 bytes on POSIX systems, its UTF-16 units on Windows.
 std::filesystem::path PathOfName(const Text& name);
+
+// A narrow name as a path: its bytes on POSIX systems, its UTF-8 on Windows. Raises
+// std::system_error (errc::illegal_byte_sequence) on Windows for bytes that are not UTF-8.
+std::filesystem::path PathOfNarrowName(std::string_view name);
 
 class InputFile {
  public:

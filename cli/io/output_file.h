@@ -18,12 +18,20 @@ namespace ansicrypt::cli {
 // A write to a pipe whose reader has gone: the tool ends quietly, as coreutils does.
 class BrokenPipe : public std::exception {};
 
-// The device and inode of a file (on Windows its volume's serial number and its file index), to
-// tell whether an input is also the output.
+// The device and inode of a file (on Windows its volume's serial number and its file ID), to tell
+// whether an input is also the output.
 struct FileIdentity {
+  // Windows may report no volume for a handle (Wine does for the standard handles it passes on):
+  // such an identity is matched by its file ID alone.
+  static constexpr std::uint64_t kUnknownDevice = ~std::uint64_t{0};
+
   std::uint64_t device;
   std::uint64_t inode;
-  bool operator==(const FileIdentity&) const = default;
+
+  bool operator==(const FileIdentity& other) const {
+    return inode == other.inode &&
+           (device == other.device || device == kUnknownDevice || other.device == kUnknownDevice);
+  }
 };
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);  // symbolic links followed
 std::optional<FileIdentity> IdentityOfDescriptor(int fd);             // regular files only

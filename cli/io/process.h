@@ -17,6 +17,10 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // the locale that message quoting reads, memory, and on Windows binary standard streams.
 void PrepareProcess();
 
+// True where the tool holds every name as UTF-8 whatever the locale says (Windows): messages then
+// quote names as a UTF-8 locale would. Elsewhere names are bytes read in the locale.
+bool NamesAreAlwaysUtf8();
+
 // A name of the command line (or of a list) as a path of the system.
 std::filesystem::path PathOfName(const std::string& name);
 

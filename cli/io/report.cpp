@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "ansicrypt/common/error.h"
 
 namespace ansicrypt::cli {
@@ -13,7 +15,9 @@ namespace {
 void WriteLine(const std::string& line) {
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+    // A line is short; the count is an unsigned int on Windows.
+    const auto n = ::write(STDERR_FILENO, line.data() + done,
+                           static_cast<unsigned>(std::min<std::size_t>(line.size() - done, 4096)));
     if (n <= 0) return;
     done += static_cast<std::size_t>(n);
   }

@@ -11,6 +11,8 @@
 #include <cwctype>
 #include <utility>
 
+#include "cli/io/process.h"
+
 namespace ansicrypt::cli {
 namespace {
 
@@ -276,6 +278,7 @@ class Quoter {
   // gnulib counts it) and a sequence cut short by the end takes the rest of the name; else one
   // byte, printable when it is printable ASCII.
   std::pair<std::size_t, bool> NextCharacter(std::size_t i) const {
+    if (NamesAreAlwaysUtf8()) return NextUtf8Character(i);
     if (MB_CUR_MAX == 1) return {1, Printable(static_cast<unsigned char>(arg_[i]))};
     std::mbstate_t state{};
     std::size_t m = 0;
@@ -299,6 +302,39 @@ class Quoter {
       if (std::mbsinit(&state) != 0) break;
     }
     return {m, printable};
+  }
+
+  // NextCharacter for names held as UTF-8 whatever the C library's locale (Windows): the same
+  // answers as a UTF-8 locale's mbrtowc gives, surrogates being ill-formed there too.
+  std::pair<std::size_t, bool> NextUtf8Character(std::size_t i) const {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(arg_[i + k]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return {1, Printable(lead)};
+    std::size_t length = 0;
+    char32_t c = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, c = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, c = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, c = lead & 0x07u;
+    } else {
+      return {0, false};
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k == arg_.size()) return {k, false};  // cut short by the end: the rest of the name
+      const unsigned char next = byte(k);
+      // The second byte's range rules out overlong forms, surrogates and code points past U+10FFFF.
+      const bool allowed =
+          k > 1 || ((lead != 0xE0 || next >= 0xA0) && (lead != 0xED || next < 0xA0) &&
+                    (lead != 0xF0 || next >= 0x90) && (lead != 0xF4 || next < 0x90));
+      if ((next & 0xC0) != 0x80 || !allowed) return {0, false};
+      c = (c << 6) | (next & 0x3Fu);
+    }
+    // wchar_t has 16 bits on Windows: a character past U+FFFF counts as printable there.
+    const bool printable =
+        c > static_cast<char32_t>(WCHAR_MAX) || std::iswprint(static_cast<std::wint_t>(c)) != 0;
+    return {length, printable};
   }
 
   // The quotes around the whole name, which the elided form could not do without.

@@ -199,6 +199,36 @@ TEST(Md5File, StandardInputIsBinaryOnWindows) {
 }
 #endif  // _WIN32
 
+// A narrow name (a literal, a std::string) is UTF-8 on Windows and the name's bytes elsewhere.
+TEST(Md5File, NarrowNamesAreUtf8OnWindowsAndBytesElsewhere) {
+  const TempDir dir;
+  const std::u8string folder = dir.path().u8string();
+  std::string narrow(reinterpret_cast<const char*>(folder.data()), folder.size());
+#if defined(_WIN32)
+  narrow += "/caf\xC3\xA9-\xF0\x9F\x98\x80.txt";
+  const std::filesystem::path file =
+      dir.path() / std::filesystem::path(L"caf\u00E9-\U0001F600.txt");
+#else
+  narrow += "/caf\xE9";  // not UTF-8: the bytes reach the file as they are
+  const std::filesystem::path file(narrow);
+#endif
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "abc";
+  }
+  clsMD5 md5;
+  std::error_code why;
+  EXPECT_EQ(md5.Md5_File_Calc(narrow, why), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_FALSE(why) << why.message();
+  EXPECT_EQ(md5.Md5_File_Calc(narrow.c_str(), why), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_FALSE(why) << why.message();
+#if defined(_WIN32)
+  // A name that is no UTF-8 names nothing on Windows: refused, never guessed at.
+  EXPECT_EQ(md5.Md5_File_Calc(std::string(narrow + "\xFF"), why), u"");
+  EXPECT_EQ(why, std::errc::illegal_byte_sequence);
+#endif
+}
+
 TEST(Md5File, FailedDigestBetweenTwoGoodOnesChangesNeither) {
   const TempDir dir;
   const auto file = dir.Write("abc", {'a', 'b', 'c'});

@@ -1,13 +1,16 @@
-// File reading with the C runtime's descriptors on Windows: names as UTF-16 (_wopen), binary
-// mode always, so that no CRLF is changed and no Ctrl-Z ends a file.
+// File reading with the C runtime's descriptors on Windows: names as UTF-16, binary mode always, so
+// that no CRLF is changed and no Ctrl-Z ends a file.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 
+#include "ansicrypt/platform/detail/windows_errors.h"
 #include "ansicrypt/platform/input_file.h"
 
 namespace ansicrypt::platform {
@@ -25,13 +28,23 @@ InputFile InputFile::StandardInput() {
 }
 
 void InputFile::Open(const std::filesystem::path& path) {
-  // Only an existing file is opened: _O_CREAT is never given.
-  fd_ = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT | _O_SEQUENTIAL);
-  if (fd_ < 0) {
-    const int error = errno;  // before anything else can change it (EMFILE makes callers wait)
-    // A folder cannot be opened at all on Windows: say so as POSIX systems do.
+  // Others may rename, replace or delete the file while it is read, as on POSIX systems (a tool
+  // that writes its result over its input needs it). Only an existing file is opened.
+  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();  // before anything else can change it
+    // A folder cannot be opened so: say so as POSIX systems do.
     std::error_code ignored;
-    ThrowErrno(std::filesystem::is_directory(path, ignored) ? EISDIR : error, "open");
+    ThrowErrno(
+        std::filesystem::is_directory(path, ignored) ? EISDIR : detail::ErrnoOfWindowsError(error),
+        "open");
+  }
+  fd_ = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd_ < 0) {
+    ::CloseHandle(handle);
+    ThrowErrno(EMFILE, "open");
   }
   struct _stat64 status {};
   if (::_fstat64(fd_, &status) != 0 || (status.st_mode & _S_IFMT) == _S_IFDIR) {

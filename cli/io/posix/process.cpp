@@ -23,6 +23,8 @@ void PrepareProcess() {
 #endif
 }
 
+bool NamesAreAlwaysUtf8() { return false; }
+
 std::filesystem::path PathOfName(const std::string& name) { return std::filesystem::path(name); }
 
 int BrokenPipeStatus() { return 128 + SIGPIPE; }
