@@ -161,10 +161,10 @@ Text clsMD5::Md5_File_Calc(const std::filesystem::path& InFile, std::error_code&
   return Text();
 }
 
-Text clsMD5::Md5_File_Calc(const std::string& InFile, std::error_code& error) {
+Text clsMD5::DigestOfNarrowName(std::string_view name, std::error_code& error) {
   std::filesystem::path path;
   try {
-    path = platform::PathOfNarrowName(InFile);
+    path = platform::PathOfNarrowName(name);
   } catch (const std::system_error& e) {
     error = e.code();
     return Text();
@@ -173,19 +173,6 @@ Text clsMD5::Md5_File_Calc(const std::string& InFile, std::error_code& error) {
     return Text();
   }
   return Md5_File_Calc(path, error);
-}
-
-Text clsMD5::Md5_File_Calc(const char* InFile, std::error_code& error) {
-  if (InFile == nullptr) {
-    error = std::make_error_code(std::errc::invalid_argument);
-    return Text();
-  }
-  try {
-    return Md5_File_Calc(std::string(InFile), error);
-  } catch (const std::bad_alloc&) {
-    error = std::make_error_code(std::errc::not_enough_memory);
-    return Text();
-  }
 }
 
 std::vector<Text> clsMD5::Md5_Files_Calc(std::span<const std::filesystem::path> InFiles) {

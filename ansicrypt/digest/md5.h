@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "ansicrypt/common/error.h"
@@ -58,11 +60,23 @@ class clsMD5 {
   //   std::error_code why;
   //   md5.Md5_File_Calc(std::filesystem::path("caf\xE9"), why);
   Text Md5_File_Calc(const std::filesystem::path& InFile, std::error_code& error);
-  // The same for a narrow name: its bytes on POSIX systems, UTF-8 on Windows (where bytes that are
-  // not UTF-8 give errc::illegal_byte_sequence). A narrow literal or a std::string picks this form.
-  //   md5.Md5_File_Calc("caf\xC3\xA9.txt", why);  // café.txt on every system with UTF-8 names
-  Text Md5_File_Calc(const char* InFile, std::error_code& error);
-  Text Md5_File_Calc(const std::string& InFile, std::error_code& error);
+  // The same for a narrow name (a literal, a std::string, a std::string_view...): its bytes on
+  // POSIX systems, UTF-8 on Windows, where bytes that are not UTF-8 give
+  // errc::illegal_byte_sequence; a name holding '\0' gives errc::invalid_argument, as the Text
+  // form refuses U+0000.
+  //   md5.Md5_File_Calc("caf\xC3\xA9.txt", why);  // café.txt wherever names are UTF-8
+  template <class Name>
+  requires(std::is_convertible_v<const Name&, std::string_view> &&
+           !std::is_null_pointer_v<Name>) Text
+      Md5_File_Calc(const Name& InFile, std::error_code& error) {
+    if constexpr (std::is_same_v<Name, const char*> || std::is_same_v<Name, char*>) {
+      if (InFile == nullptr) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return Text();
+      }
+    }
+    return DigestOfNarrowName(std::string_view(InFile), error);
+  }
   template <class Path>
   requires std::same_as<Path, std::filesystem::path>  // a text literal picks the Text form
       Text Md5_File_Calc(const Path& InFile) {
@@ -89,6 +103,7 @@ class clsMD5 {
   Text Md5_Input_Calc(platform::InputFile& input, std::error_code& error);
 
  private:
+  Text DigestOfNarrowName(std::string_view name, std::error_code& error);
   friend struct test::Md5EngineAccess;
 
   void ResetState();

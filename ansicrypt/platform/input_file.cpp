@@ -41,6 +41,9 @@ std::filesystem::path PathOfName(const Text& name) {
 }
 
 std::filesystem::path PathOfNarrowName(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) {
+    throw std::system_error(std::make_error_code(std::errc::invalid_argument), "open");
+  }
 #if defined(_WIN32)
   // libstdc++ would take the bytes one by one as code points; Windows names are Unicode.
   Text text;

@@ -21,7 +21,8 @@ std::string NativePath(const Text& name);
 std::filesystem::path PathOfName(const Text& name);
 
 // A narrow name as a path: its bytes on POSIX systems, its UTF-8 on Windows. Raises
-// std::system_error (errc::illegal_byte_sequence) on Windows for bytes that are not UTF-8.
+// std::system_error: errc::invalid_argument for a name holding '\0' (it would open a shorter
+// name), errc::illegal_byte_sequence on Windows for bytes that are not UTF-8.
 std::filesystem::path PathOfNarrowName(std::string_view name);
 
 class InputFile {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "cli/io/process.h"
 #include "cli/io/report.h"
 #include "cli/io/temporary_file.h"
 
@@ -32,9 +33,10 @@ void Output::Write(const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const auto n = ::write(fd_, data, static_cast<unsigned>(std::min(size, kLargestWrite)));
     if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EPIPE) throw BrokenPipe();
-      throw Failure(name_, std::error_code(errno, std::generic_category()));
+      const int error = ErrnoOfFailedWrite();
+      if (error == EINTR) continue;
+      if (error == EPIPE) throw BrokenPipe();
+      throw Failure(name_, std::error_code(error, std::generic_category()));
     }
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -44,7 +46,8 @@ void Output::Write(const std::uint8_t* data, std::size_t size) {
 void Output::RefuseSameFile(const std::optional<FileIdentity>& input,
                             const std::string& inputName) const {
   if (temporary_ || !input) return;
-  if (IdentityOfDescriptor(fd_) == input) throw Failure(inputName, "input file is output file");
+  const std::optional<FileIdentity> output = IdentityOfDescriptor(fd_);
+  if (output && input->MayBe(*output)) throw Failure(inputName, "input file is output file");
 }
 
 }  // namespace ansicrypt::cli

@@ -21,18 +21,21 @@ class BrokenPipe : public std::exception {};
 // The device and inode of a file (on Windows its volume's serial number and its file ID), to tell
 // whether an input is also the output.
 struct FileIdentity {
-  // Windows may report no volume for a handle (Wine does for the standard handles it passes on):
-  // such an identity is matched by its file ID alone.
+  // Windows may report no volume for a handle (Wine does for the standard handles it passes on).
   static constexpr std::uint64_t kUnknownDevice = ~std::uint64_t{0};
 
   std::uint64_t device;
   std::uint64_t inode;
 
-  bool operator==(const FileIdentity& other) const {
+  bool operator==(const FileIdentity&) const = default;  // surely one file
+  // One file, or perhaps one file where a device is unknown: enough to refuse, never to write
+  // to one in place of the other.
+  bool MayBe(const FileIdentity& other) const {
     return inode == other.inode &&
            (device == other.device || device == kUnknownDevice || other.device == kUnknownDevice);
   }
 };
+
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);  // symbolic links followed
 std::optional<FileIdentity> IdentityOfDescriptor(int fd);             // regular files only
 

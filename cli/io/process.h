@@ -24,6 +24,10 @@ bool NamesAreAlwaysUtf8();
 // A name of the command line (or of a list) as a path of the system.
 std::filesystem::path PathOfName(const std::string& name);
 
+// errno after a write failed, EPIPE included on Windows, where the C runtime reports a pipe whose
+// reader has gone as EINVAL.
+int ErrnoOfFailedWrite();
+
 // The exit status of a command whose output pipe lost its reader.
 int BrokenPipeStatus();
 

@@ -45,6 +45,11 @@ names_are_unicode)
 $(printf '%s' "😀" | base64 -w0)" "arguments reach the tool as UTF-16, whole"
   expect_error 1 "ansicrypt: 'missing é': No such file or directory" "a missing name, quoted" \
     "$bin" md5 "missing é"
+  # A list's name that is not UTF-8 names no Windows file, even where one is named with U+FFFD.
+  printf 'abc' > "$(printf 'caf\357\277\275')"
+  printf '900150983cd24fb0d6963f7d28e17f72  caf\351\n' > list
+  expect_status 1 "a name that is not UTF-8" "$bin" md5 -c list
+  expect_eq "$(cat out)" "$(printf 'caf\351: FAILED open or read')" "not read as U+FFFD"
   no_temporary_files
   ;;
 check_reads_crlf_lists)
@@ -80,6 +85,11 @@ outputs_are_replaced)
   expect_error 1 "ansicrypt: in: input file is output file" "appending to the input" \
     sh -c "'$bin' base64 in >> in"
   expect_eq "$(cat in)" plain "the input untouched"
+  echo old > real
+  ln -s real link
+  expect_status 0 "through a symbolic link" "$bin" base64 in -o link
+  [ -L link ] || fail "the link stays a link"
+  expect_eq "$(cat real)" "$(base64 -w0 in)" "the file the link leads to is replaced"
   expect_status 0 "the NUL device" "$bin" base64 in -o NUL
   [ ! -e NUL ] || fail "NUL is a device, not a file"
   no_temporary_files
@@ -106,6 +116,23 @@ ctrl_c_removes_the_temporary_file)
   expect_eq "$status" 58 "exit status after Ctrl-C"
   expect_eq "$(cat result)" old "OUT untouched after Ctrl-C"
   no_temporary_files
+  # Killed outright, no handler runs: the file was marked for deletion when it was made.
+  ( head -c 300000 /dev/zero; exec sleep 20 ) > slow 2> /dev/null & feeder=$!
+  "$bin" base64 -o result < slow & tool=$!
+  for _ in $(seq 100); do
+    [ -n "$(find . -name '.ansicrypt-*' -print -quit)" ] && break
+    sleep 0.1
+  done
+  kill -KILL "$tool"
+  wait "$tool" || true
+  kill "$feeder" 2>/dev/null || true
+  wait "$feeder" 2>/dev/null || true
+  for _ in $(seq 50); do
+    [ -z "$(find . -name '.ansicrypt-*' -print -quit)" ] && break
+    sleep 0.1
+  done
+  expect_eq "$(cat result)" old "OUT untouched after SIGKILL"
+  no_temporary_files
   ;;
 records_through_pipes)
   # Lines that arrive slowly through a pipe are answered one by one, by several threads.
@@ -121,6 +148,13 @@ records_through_pipes)
   printf 'ok\n' > good
   expect_status 124 "a good record, the pipe left open: the tool waits for more" \
     "$here/../../tools/wine_run.sh" "$ANSICRYPT_PIPE_FEEDER" good 2000 "$ANSICRYPT_TOOL_EXE" digest -j 2
+  ;;
+closed_pipes_end_quietly)
+  # The reader of standard output has gone (a Windows pipe): no message, status 1.
+  head -c 300000 /dev/zero > big
+  expect_error 1 "" "writing to a pipe without reader" \
+    "$here/../../tools/wine_run.sh" "$ANSICRYPT_PIPE_FEEDER" --reader-gone 20000 \
+    "$ANSICRYPT_TOOL_EXE" base64 big
   ;;
 selftest)
   expect_status 0 "selftest" "$bin" selftest

@@ -222,6 +222,14 @@ TEST(Md5File, NarrowNamesAreUtf8OnWindowsAndBytesElsewhere) {
   EXPECT_FALSE(why) << why.message();
   EXPECT_EQ(md5.Md5_File_Calc(narrow.c_str(), why), u"900150983CD24FB0D6963F7D28E17F72");
   EXPECT_FALSE(why) << why.message();
+  EXPECT_EQ(md5.Md5_File_Calc(std::string_view(narrow), why), u"900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_FALSE(why) << why.message();
+  // A NUL would end the name early and open another file.
+  EXPECT_EQ(md5.Md5_File_Calc(narrow + std::string(1, '\0') + "tail", why), u"");
+  EXPECT_EQ(why, std::errc::invalid_argument);
+  const char* none = nullptr;
+  EXPECT_EQ(md5.Md5_File_Calc(none, why), u"");
+  EXPECT_EQ(why, std::errc::invalid_argument);
 #if defined(_WIN32)
   // A name that is no UTF-8 names nothing on Windows: refused, never guessed at.
   EXPECT_EQ(md5.Md5_File_Calc(std::string(narrow + "\xFF"), why), u"");

@@ -26,6 +26,7 @@ int ErrnoOfWindowsError(unsigned long error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_CURRENT_DIRECTORY:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:  // the old file is held open by another program
       value = EACCES;
       break;
     case ERROR_FILE_EXISTS:
@@ -58,6 +59,9 @@ int ErrnoOfWindowsError(unsigned long error) {
       break;
     case ERROR_INVALID_HANDLE:
       value = EBADF;
+      break;
+    case ERROR_USER_MAPPED_FILE:  // mapped into memory by another program
+      value = EBUSY;
       break;
     case ERROR_TOO_MANY_OPEN_FILES:
       value = EMFILE;

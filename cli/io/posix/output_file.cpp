@@ -27,7 +27,7 @@ namespace {
 
 // Where the result of OUT goes: OUT itself, or the file its symbolic links lead to, whether that
 // exists yet or not.
-std::filesystem::path ResolveTarget(const std::string& path) {
+std::filesystem::path ResolveTarget(const std::filesystem::path& path) {
   std::filesystem::path target = path;
   std::error_code error;
   for (int links = 0; links < 40 && std::filesystem::is_symlink(target, error); ++links) {

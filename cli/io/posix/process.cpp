@@ -3,6 +3,7 @@
 
 #include <malloc.h>
 
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 
@@ -26,6 +27,8 @@ void PrepareProcess() {
 bool NamesAreAlwaysUtf8() { return false; }
 
 std::filesystem::path PathOfName(const std::string& name) { return std::filesystem::path(name); }
+
+int ErrnoOfFailedWrite() { return errno; }
 
 int BrokenPipeStatus() { return 128 + SIGPIPE; }
 

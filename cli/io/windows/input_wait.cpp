@@ -1,7 +1,7 @@
 // Windows cannot wait on a pipe and an event at once (a pipe handle is not waitable): pipes are
 // looked at with PeekNamedPipe, a little less often the longer they stay empty, and the stop
-// signal is a flag looked at between two looks. A console is waited on with a timeout; files,
-// devices and the rest never wait.
+// signal is a flag looked at between two looks. A console is waited on with a timeout (the line
+// being typed is then read whole); files and the rest never wait.
 #include "cli/io/input_wait.h"
 
 #include <io.h>
@@ -41,9 +41,11 @@ InputState WaitForInput(int fd, const StopSignal* stop, bool block) {
       ::Sleep(sleepMs);
       sleepMs = std::min(sleepMs * 2, kLongestSleepMs);
     } else if (type == FILE_TYPE_CHAR) {
-      const DWORD waited = ::WaitForSingleObject(handle, block ? kLongestSleepMs : 0);
-      if (waited != WAIT_TIMEOUT) return InputState::ready;  // input, or not waitable (NUL)
+      // A console is signalled by any event (a key released, the mouse), not by a whole line:
+      // without waiting, nothing is ever said to be ready, so that what was answered is shown.
       if (!block) return InputState::pending;
+      const DWORD waited = ::WaitForSingleObject(handle, kLongestSleepMs);
+      if (waited != WAIT_TIMEOUT) return InputState::ready;  // input, or not waitable (NUL)
     } else {
       return InputState::ready;
     }

@@ -4,9 +4,12 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <stdlib.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+
+#include <cerrno>
 
 #include "cli/io/standard_descriptors.h"
 #include "cli/io/windows/wide_names.h"
@@ -31,8 +34,15 @@ void PrepareProcess() {
 
 bool NamesAreAlwaysUtf8() { return true; }
 
+// A name that is not UTF-8 names no Windows file: the empty path, which opens nothing (ENOENT).
 std::filesystem::path PathOfName(const std::string& name) {
-  return std::filesystem::path(WideOfWtf8(name));
+  return std::filesystem::path(WideOfWtf8(name).value_or(std::wstring()));
+}
+
+int ErrnoOfFailedWrite() {
+  // A pipe whose reader has gone fails with ERROR_NO_DATA, which the C runtime calls EINVAL.
+  if (_doserrno == ERROR_NO_DATA || _doserrno == ERROR_BROKEN_PIPE) return EPIPE;
+  return errno;
 }
 
 // No SIGPIPE: the command ends quietly, but it did not finish.

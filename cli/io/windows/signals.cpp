@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
+#include <cstring>
 
 #include "cli/io/signals.h"
 #include "cli/io/windows/wide_names.h"
@@ -13,12 +13,12 @@
 namespace ansicrypt::cli {
 namespace {
 
-// The longest path Windows takes, with \\?\ in front.
-wchar_t cleanupPath[32768];
-std::atomic<bool> armed{false};
+// Each name is published whole through one pointer and never freed (a command makes one or two),
+// so that the handler, on its own thread, never reads a name being written.
+std::atomic<const wchar_t*> cleanupPath{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD) {
-  if (armed.load(std::memory_order_acquire)) ::DeleteFileW(cleanupPath);
+  if (const wchar_t* path = cleanupPath.load(std::memory_order_acquire)) ::DeleteFileW(path);
   ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
   return TRUE;
 }
@@ -28,13 +28,12 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 void InstallSignalCleanup() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
 
 void SetCleanupFile(const std::string& path) {
-  armed.store(false, std::memory_order_release);
-  const std::wstring wide = WideOfWtf8(path);
-  if (wide.size() >= std::size(cleanupPath)) return;  // no temporary file has such a name
-  std::wmemcpy(cleanupPath, wide.c_str(), wide.size() + 1);
-  armed.store(true, std::memory_order_release);
+  const std::wstring wide = WideOfWtf8(path).value_or(std::wstring());
+  auto* copy = new wchar_t[wide.size() + 1];
+  std::memcpy(copy, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  cleanupPath.store(copy, std::memory_order_release);
 }
 
-void ClearCleanupFile() { armed.store(false, std::memory_order_release); }
+void ClearCleanupFile() { cleanupPath.store(nullptr, std::memory_order_release); }
 
 }  // namespace ansicrypt::cli

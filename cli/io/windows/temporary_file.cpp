@@ -1,7 +1,8 @@
-// Temporary output files on Windows: a named file beside the target, which others may read and
-// delete (so that the Ctrl-C handler can remove it while it is open), put in place by ReplaceFileW
-// (which keeps the old file's attributes, access control list and creation time) or, for a new
-// file, MoveFileExW.
+// Temporary output files on Windows: a named file beside the target, marked for deletion as soon
+// as it is made (so that nothing is left behind whatever ends the process, TerminateProcess
+// included), unmarked at the last moment and put in place by ReplaceFileW, which keeps the old
+// file's attributes, access control list and creation time or fails, or, for a new file,
+// MoveFileExW. Others may delete it, so that the Ctrl-C handler can remove it while it is open.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -18,14 +19,27 @@
 namespace ansicrypt::cli {
 namespace {
 
-std::wstring RandomName() {
+std::wstring RandomName(const wchar_t* suffix = L"") {
   static constexpr wchar_t kLetters[] =
       L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
   std::wstring name = L".ansicrypt-";
   for (int i = 0; i < 6; ++i) name += kLetters[random() % (std::size(kLetters) - 1)];
-  return name;
+  return name + suffix;
 }
+
+// Our own names are always well-formed.
+std::wstring Wide(const std::string& wtf8) { return WideOfWtf8(wtf8).value_or(std::wstring()); }
+
+bool MarkForDeletion(int fd, bool deleteOnClose) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleteOnClose ? TRUE : FALSE;
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+[[noreturn]] void Raise(DWORD error) { throw std::system_error(ErrorOfWindows(error)); }
 
 }  // namespace
 
@@ -33,27 +47,26 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& directory, mode_t)
     : directory_(directory) {
   for (int attempt = 0;; ++attempt) {
     const std::filesystem::path path = directory / RandomName();
-    // Armed before the file exists: a Ctrl-C between making it and arming would leave it behind,
-    // deleting a name that does not exist yet costs nothing.
-    name_ = Wtf8OfWide(path.native());
-    SetCleanupFile(name_);
     const HANDLE handle =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
-      ClearCleanupFile();
-      name_.clear();
       if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
-        throw std::system_error(ErrorOfWindows(error));
+        Raise(error);
       continue;
     }
+    // Armed only once the file is ours: a name another process made is never deleted.
+    name_ = Wtf8OfWide(path.native());
+    SetCleanupFile(name_);
     fd_ = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd_ < 0) {
       ::CloseHandle(handle);
       Discard();
       throw std::system_error(std::make_error_code(std::errc::too_many_files_open));
     }
+    // Where the file system cannot mark it, the name and the Ctrl-C handler remove it.
+    MarkForDeletion(fd_, true);
     return;
   }
 }
@@ -64,13 +77,21 @@ void TemporaryFile::Discard() {
   if (fd_ >= 0) ::_close(fd_);
   fd_ = -1;
   if (!name_.empty()) {
-    ::DeleteFileW(WideOfWtf8(name_).c_str());
+    ::DeleteFileW(Wide(name_).c_str());
     ClearCleanupFile();
     name_.clear();
   }
 }
 
 void TemporaryFile::Replace(const std::string& target) {
+  if (!MarkForDeletion(fd_, false)) {
+    const DWORD error = ::GetLastError();
+    // Unmarked it could not be: it would vanish at its close, so it is not put in place.
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED) {
+      Discard();
+      Raise(error);
+    }
+  }
   const int closed = ::_close(fd_);
   const int closeError = errno;
   fd_ = -1;
@@ -80,37 +101,45 @@ void TemporaryFile::Replace(const std::string& target) {
   }
   // Full paths: Wine's ReplaceFileW refuses relative ones (ERROR_DIRECTORY).
   std::error_code ignored;
-  const std::wstring from = std::filesystem::absolute(WideOfWtf8(name_), ignored).native();
-  const std::wstring to = std::filesystem::absolute(WideOfWtf8(target), ignored).native();
-  constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  bool done = false;
-  DWORD error = ERROR_FILE_NOT_FOUND;
-  if (::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    done = ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                          nullptr) != 0;
-    if (!done) error = ::GetLastError();
+  const std::wstring from = std::filesystem::absolute(Wide(name_), ignored).native();
+  const std::wstring to = std::filesystem::absolute(Wide(target), ignored).native();
+  if (::GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // A new file.
+    if (::MoveFileExW(from.c_str(), to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+      const DWORD error = ::GetLastError();
+      Discard();
+      Raise(error);
+    }
+    ClearCleanupFile();
+    name_.clear();
+    return;
   }
-  // A new file; a file removed meanwhile; or ReplaceFileW removed the old file and could not put
-  // ours in its place (ERROR_UNABLE_TO_MOVE_REPLACEMENT): ours is moved there.
-  if (!done && (error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT)) {
-    const bool oldFileGone = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-    done = ::MoveFileExW(from.c_str(), to.c_str(), kMoveFlags) != 0;
-    if (!done && oldFileGone) {
-      // Ours is the only copy left of anything: it stays, and the message says where.
-      const std::error_code code = LastWindowsError();
+  // The old file goes to a backup name of ours while ours takes its place, so that no failure
+  // leaves the target without one of the two.
+  const std::wstring backup =
+      (std::filesystem::path(to).parent_path() / RandomName(L".old")).native();
+  if (::ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), 0, nullptr, nullptr) != 0) {
+    ClearCleanupFile();
+    name_.clear();
+    ::DeleteFileW(backup.c_str());
+    return;
+  }
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file is at the backup name and ours could not move: the old one goes back.
+    if (::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) == 0) {
+      // Both stay where they are, and the message says where.
       ClearCleanupFile();
       const std::string kept = std::exchange(name_, std::string());
-      throw std::system_error(code, "the result is left in " + kept);
+      throw std::system_error(LastWindowsError(), "the old file is left in " + Wtf8OfWide(backup) +
+                                                      ", the result in " + kept);
     }
-    if (!done) error = ::GetLastError();
   }
-  if (!done) {
-    Discard();
-    throw std::system_error(ErrorOfWindows(error));
-  }
-  ClearCleanupFile();
-  name_.clear();
+  // Otherwise (ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_REMOVE_REPLACED, an access
+  // control list that cannot be merged...) both files kept their names.
+  Discard();
+  Raise(error);
 }
 
 }  // namespace ansicrypt::cli

@@ -6,8 +6,6 @@
 namespace ansicrypt::cli {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -27,7 +25,7 @@ std::string Wtf8OfWide(std::wstring_view wide) {
   return out;
 }
 
-std::wstring WideOfWtf8(std::string_view bytes) {
+std::optional<std::wstring> WideOfWtf8(std::string_view bytes) {
   std::wstring out;
   out.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size();) {
@@ -36,7 +34,7 @@ std::wstring WideOfWtf8(std::string_view bytes) {
     std::size_t length = 1;
     if (lead >= 0x80) {
       length = detail::DecodeUtf8Sequence(bytes, i, c, true);
-      if (length == 0) c = kReplacement, length = 1;
+      if (length == 0) return std::nullopt;
     }
     i += length;
     // A high and a low surrogate written one after the other (WTF-8 never writes them so, a list
