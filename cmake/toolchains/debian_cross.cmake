@@ -33,3 +33,25 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-rpath-link,${target_libraries}")
 find_program(ANSICRYPT_QEMU qemu-${ANSICRYPT_QEMU_NAME}-static REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR
     "${ANSICRYPT_QEMU};-L;/usr/${ANSICRYPT_TARGET_TRIPLET};-E;LD_LIBRARY_PATH=${target_libraries}")
+
+# The target's Python, where tools/cross_sysroot.sh unpacked it: run under qemu, it tells
+# FindPython its headers and extension suffix and runs the Python module's tests, with pytest (pure
+# Python) taken from the build machine.
+set(target_python "${ANSICRYPT_CROSS_LIBRARIES}/usr/bin/python3.11")
+if(EXISTS "${target_python}")
+  set(python_wrapper "${CMAKE_BINARY_DIR}/target_python3")
+  file(WRITE "${python_wrapper}"
+       "#!/bin/sh\n"
+       "export PYTHONPATH=\"\${PYTHONPATH:+\$PYTHONPATH:}/usr/lib/python3/dist-packages\"\n"
+       "export PYTEST_DISABLE_PLUGIN_AUTOLOAD=1\n"
+       "exec '${ANSICRYPT_QEMU}' -L '/usr/${ANSICRYPT_TARGET_TRIPLET}' "
+       "-E 'LD_LIBRARY_PATH=${ANSICRYPT_CROSS_LIBRARIES}/lib/${ANSICRYPT_TARGET_TRIPLET}:${target_libraries}' "
+       "-E 'PYTHONHOME=${ANSICRYPT_CROSS_LIBRARIES}/usr' '${target_python}' \"$@\"\n")
+  file(CHMOD "${python_wrapper}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+       GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(Python3_EXECUTABLE "${python_wrapper}" CACHE FILEPATH "The target's Python, under qemu")
+  # Its headers, given outright: the interpreter names them as it sees them, which the search
+  # under CMAKE_FIND_ROOT_PATH would look for below the folder a second time.
+  set(Python3_INCLUDE_DIR "${ANSICRYPT_CROSS_LIBRARIES}/usr/include/python3.11" CACHE PATH
+      "The target's Python headers")
+endif()
