@@ -10,13 +10,8 @@ wine=$(command -v wine64 || command -v wine || true)
 [ -n "$wine" ] || { echo "wine_run.sh: Wine is missing (apt-get install wine64 wine)" >&2; exit 127; }
 # The build starts several programs at once: one of them makes the prefix, the others wait.
 mkdir -p "$WINEPREFIX"
-# Wine's server ends as soon as its last program does (persistence 0): a program started in that
-# moment fails before it runs. One server that stays 30 s after the last program serves them all
-# (starting it again when one runs fails quietly).
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 (
   flock 9
   [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1 || true
-  "$wineserver" -p30 >/dev/null 2>&1 || true
 ) 9> "$WINEPREFIX.lock"
 exec "$wine" "$@"
