@@ -239,6 +239,10 @@ void Generate(const CodePage& page, std::ostream& out) {
     }
   }
 
+  std::array<unsigned, 256> leadRow{};
+  unsigned rows = 0;
+  for (unsigned b = 0; b < 256; ++b) leadRow[b] = page.isLead[b] ? ++rows : 0;
+
   std::string ranges[2] = {"{0x01, 0x00}", "{0x01, 0x00}"};  // empty: no lead bytes
   for (std::size_t r = 0; r < 2 && !page.leadRanges.empty(); ++r) {
     const auto& [first, last] = page.leadRanges[std::min(r, page.leadRanges.size() - 1)];
@@ -258,7 +262,12 @@ void Generate(const CodePage& page, std::ostream& out) {
          "namespace ansicrypt::platform::detail {\n\n"
          "extern const CodePageTables "
       << name
-      << ";\n\nnamespace {\n\n// clang-format off\nconstexpr char16_t kByteToText[256 + 1] = {\n";
+      << ";\n\nnamespace {\n\n// clang-format off\n"
+         "// The characters of single bytes, then one row of 256 per lead byte: one array, so that "
+         "a\n"
+         "// byte b is at b and a pair at 256 * kLeadRow[lead] + trail.\n"
+         "constexpr char16_t kText["
+      << rows << " * 256 + 256 + 1] = {\n";
   for (unsigned b = 0; b < 256; ++b) {
     const bool mapped = page.byteToText[b] != kNoMapping;
     out << "    " << HexNumber(mapped ? page.byteToText[b] : defaultChar, 4) << ",  // "
@@ -268,25 +277,17 @@ void Generate(const CodePage& page, std::ostream& out) {
                              : ": undefined")
         << "\n";
   }
+  for (const auto& [lead, row] : page.pairs) {
+    out << "    // lead byte " << HexNumber(lead, 2) << ": DBCSTABLE at line "
+        << page.leadLine.at(lead) << "\n";
+    std::array<unsigned, 256> filled;
+    for (unsigned t = 0; t < 256; ++t) filled[t] = row[t] == kNoMapping ? defaultChar : row[t];
+    WriteValues(out, filled.data(), 256, 4, 16);
+  }
   out << "    0x0000,  // one entry past the end for 32-bit gathers\n"
          "};\n\nconstexpr std::uint8_t kLeadRow[256] = {\n";
-  std::array<unsigned, 256> leadRow{};
-  unsigned rows = 0;
-  for (unsigned b = 0; b < 256; ++b) leadRow[b] = page.isLead[b] ? ++rows : 0;
   WriteValues(out, leadRow.data(), 256, 2, 16);
-  out << "};\n\n";
-  if (rows > 0) {
-    out << "constexpr char16_t kPairToText[" << rows << " * 256 + 1] = {\n";
-    for (const auto& [lead, row] : page.pairs) {
-      out << "    // lead byte " << HexNumber(lead, 2) << ": DBCSTABLE at line "
-          << page.leadLine.at(lead) << "\n";
-      std::array<unsigned, 256> filled;
-      for (unsigned t = 0; t < 256; ++t) filled[t] = row[t] == kNoMapping ? defaultChar : row[t];
-      WriteValues(out, filled.data(), 256, 4, 16);
-    }
-    out << "    0x0000,  // one entry past the end for 32-bit gathers\n};\n\n";
-  }
-  out << "constexpr std::uint16_t kRoundTripIndex[256 + 1] = {\n";
+  out << "};\n\nconstexpr std::uint16_t kRoundTripIndex[256 + 1] = {\n";
   WriteValues(out, roundTripIndex.data(), 256, 2, 16);
   out << "    0x00,  // one entry past the end for 32-bit gathers\n"
          "};\n\nconstexpr std::uint16_t kBestFitIndex[256 + 1] = {\n";
@@ -301,10 +302,10 @@ void Generate(const CodePage& page, std::ostream& out) {
       << name << " = {\n    " << page.number << ",\n    " << HexNumber(page.defaultByte, 2)
       << ",\n    " << HexNumber(defaultChar, 4) << ",\n    " << (asciiIdentity ? "true" : "false")
       << ",\n    {{" << ranges[0] << ", " << ranges[1] << "}},\n"
-      << "    std::span<const char16_t, 256>(kByteToText, 256),\n    kLeadRow,\n    "
-      << (rows > 0 ? "std::span<const char16_t>(kPairToText, " + std::to_string(rows) + " * 256)"
-                   : std::string("std::span<const char16_t>()"))
-      << ",\n    std::span<const std::uint16_t, 256>(kRoundTripIndex, 256),\n"
+      << "    std::span<const char16_t, 256>(kText, 256),\n    kLeadRow,\n    "
+      << "std::span<const char16_t>(kText + 256, " << rows << " * 256),\n"
+      << "    std::span<const char16_t>(kText, " << rows
+      << " * 256 + 256),\n    std::span<const std::uint16_t, 256>(kRoundTripIndex, 256),\n"
          "    std::span<const std::uint16_t, 256>(kBestFitIndex, 256),\n"
          "    std::span<const std::uint16_t>(kTextToBytes, "
       << blocks.size()

@@ -1,5 +1,5 @@
-// Long inputs through every conversion path (the portable loops, and the AVX-512 loops where the
-// processor has them) against the slow reference built from the published tables: lead bytes in
+// Long inputs through every conversion path (the portable loops, and the AVX2 and AVX-512 loops
+// where the processor has them) against the slow reference built from the published tables: lead bytes in
 // runs of every length, zero bytes after lead bytes, ASCII runs, and characters that straddle the
 // converters' 64-byte blocks and 4096-byte pieces.
 #include <gtest/gtest.h>
@@ -103,6 +103,31 @@ TEST_P(ConversionPaths, CharactersAroundBlockAndPieceEnds) {
   }
 }
 
+// Every unit of the page in one text (best fit off and on), and every byte and every lead byte
+// with every next byte in one byte string: each passes through the vector loops somewhere inside
+// a block, beside other characters.
+TEST_P(ConversionPaths, EveryUnitAndEveryPairInOneCall) {
+  const SimdScope path(level());
+  for (const bool bestFit : {false, true}) {
+    const CodePageScope scope(page(), bestFit);
+    Text units(0x10000, u' ');
+    for (std::size_t u = 0; u < units.size(); ++u) units[u] = static_cast<char16_t>(u * 7 + 3);
+    ASSERT_EQ(platform::TextToAnsi(units), file_.Encode(units, bestFit)) << bestFit;
+  }
+  const CodePageScope scope(page());
+  ByteArray bytes;
+  for (unsigned b = 0; b < 256; ++b) bytes.push_back(static_cast<std::uint8_t>(b));
+  for (const std::uint8_t lead : file_.leads) {
+    for (unsigned t = 0; t < 256; ++t) {
+      bytes.push_back(lead);
+      bytes.push_back(static_cast<std::uint8_t>(t));
+    }
+  }
+  ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes));
+  bytes.erase(bytes.begin());  // every pair again, one byte earlier in the blocks
+  ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes));
+}
+
 std::string Name(const testing::TestParamInfo<std::tuple<unsigned, SimdLevel>>& info) {
   static constexpr const char* kLevels[] = {"scalar", "avx2", "avx512"};
   return "cp" + std::to_string(std::get<0>(info.param)) + "_" +
@@ -111,7 +136,7 @@ std::string Name(const testing::TestParamInfo<std::tuple<unsigned, SimdLevel>>& 
 
 INSTANTIATE_TEST_SUITE_P(Pages, ConversionPaths,
                          testing::Combine(testing::ValuesIn(BestFitCodePages()),
-                                          testing::Values(SimdLevel::kScalar, SimdLevel::kAvx512)),
+                                          testing::ValuesIn(detail::kAllSimdLevels)),
                          Name);
 
 }  // namespace

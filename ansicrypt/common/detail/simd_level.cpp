@@ -11,6 +11,11 @@ namespace {
 SimdLevel Detect() {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();
+  // The vector paths also use the bit-manipulation instructions that came with AVX2; a virtual
+  // machine may hide them while showing AVX2.
+  const bool bitOps = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                      __builtin_cpu_supports("popcnt");
+  if (!bitOps) return SimdLevel::kScalar;
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
       __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
       __builtin_cpu_supports("avx512vbmi2")) {

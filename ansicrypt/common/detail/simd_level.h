@@ -6,7 +6,7 @@ namespace ansicrypt::detail {
 
 enum class SimdLevel : int {
   kScalar = 0,  // the portable reference paths (SSE2 on x86-64, as the compiler targets it)
-  kAvx2 = 1,    // AVX2
+  kAvx2 = 1,    // AVX2 (with BMI1, BMI2 and POPCNT, as every processor with AVX2 has them)
   kAvx512 = 2,  // AVX-512 F, BW, VL, VBMI and VBMI2 (Ice Lake, Zen 4 and later)
 };
 

@@ -29,6 +29,9 @@ struct CodePageTables {
   std::span<const char16_t, 256> byteToText;
   std::span<const std::uint8_t, 256> leadRow;
   std::span<const char16_t> pairToText;
+  // byteToText and pairToText are one array: the character of a byte b is textByIndex[b], that of
+  // a pair textByIndex[256 * leadRow[lead] + trail].
+  std::span<const char16_t> textByIndex;
 
   // Text to bytes, one UTF-16 unit at a time: block index[u >> 8] of textToBytes (256 entries each)
   // holds at (u & 0xFF) the unit's bytes, lead << 8 | trail for two bytes, or one byte below 0x100.

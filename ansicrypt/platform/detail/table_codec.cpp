@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ansicrypt/platform/detail/ascii_runs.h"
+#include "ansicrypt/platform/detail/table_codec_avx2.h"
 #include "ansicrypt/platform/detail/table_codec_avx512.h"
 
 namespace ansicrypt::platform::detail {
@@ -37,7 +38,11 @@ void EncodeSingleByte(const CodePageTables& page, const std::uint16_t* index, co
 void EncodeDoubleByte(const CodePageTables& page, const std::uint16_t* index, const char16_t* in,
                       std::size_t& i, std::size_t limit, std::uint8_t* out, std::size_t& o) {
   const std::uint16_t* blocks = page.textToBytes.data();
-  if (HaveTableCodecAvx512()) EncodeDoubleByteAvx512(page, index, in, i, limit, out, o);
+  if (HaveTableCodecAvx512()) {
+    EncodeDoubleByteAvx512(page, index, in, i, limit, out, o);
+  } else if (HaveTableCodecAvx2()) {
+    EncodeDoubleByteAvx2(page, index, in, i, limit, out, o);
+  }
   while (i < limit) {
     // o <= 2(i - start): the 16 bytes of a bulk copy fit in the buffer.
     if (page.asciiIdentity && i + 16 <= limit && StartsAsciiRun(in[i], in[i + 1])) {
@@ -74,7 +79,11 @@ void DecodeDoubleByte(const CodePageTables& page, const std::uint8_t* in, std::s
   const char16_t* byteToText = page.byteToText.data();
   const std::uint8_t* leadRow = page.leadRow.data();
   const char16_t* pairToText = page.pairToText.data();
-  if (HaveTableCodecAvx512()) DecodeDoubleByteAvx512(page, in, n, i, limit, out, o);
+  if (HaveTableCodecAvx512()) {
+    DecodeDoubleByteAvx512(page, in, n, i, limit, out, o);
+  } else if (HaveTableCodecAvx2()) {
+    DecodeDoubleByteAvx2(page, in, n, i, limit, out, o);
+  }
   while (i < limit && i + 1 < n) {  // a byte with a next byte to look at
     const unsigned byte = in[i];
     const unsigned next = in[i + 1];
@@ -118,7 +127,15 @@ void EncodeWithTablesInPieces(const CodePageTables& page, std::u16string_view te
 
 ByteArray EncodeWithTables(const CodePageTables& page, std::u16string_view text, bool bestFit) {
   ByteArray bytes;
-  bytes.reserve(page.doubleByte() ? std::min(2 * text.size(), text.size() + kPiece) : text.size());
+  // A unit gives one byte, or two when a double-byte page maps it to a pair, which in every page
+  // only units above ASCII do: one byte per unit and one more per such unit is room enough, so
+  // the bytes are not moved as they grow (more room would be taken if it were not).
+  std::size_t most = text.size();
+  if (page.doubleByte()) {
+    most += static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char16_t unit) { return unit >= 0x80; }));
+  }
+  bytes.reserve(most);
   EncodeWithTablesInPieces(page, text, bestFit, [&bytes](std::span<const std::uint8_t> piece) {
     bytes.insert(bytes.end(), piece.begin(), piece.end());
   });
