@@ -1,9 +1,10 @@
 // Long inputs through every conversion path (the portable loops, and the AVX2 and AVX-512 loops
-// where the processor has them) against the slow reference built from the published tables: lead bytes in
-// runs of every length, zero bytes after lead bytes, ASCII runs, and characters that straddle the
-// converters' 64-byte blocks and 4096-byte pieces.
+// where the processor has them) against the slow reference built from the published tables: lead
+// bytes in runs of every length, zero bytes after lead bytes, ASCII runs, and characters that
+// straddle the converters' 64-byte blocks and 4096-byte pieces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -83,17 +84,22 @@ TEST_P(ConversionPaths, RandomInputsMatchTheReference) {
 TEST_P(ConversionPaths, CharactersAroundBlockAndPieceEnds) {
   const SimdScope path(level());
   const CodePageScope scope(page());
-  const ByteArray pair =
-      file_.doubleByte ? BestFitFile::Bytes(file_.wide.at(u'\u4E00')) : ByteArray{0xE9};
+  // A pair with a trail above ASCII, and one whose trail is an ASCII byte, so that the block
+  // after it looks all ASCII.
+  const ByteArray pairs[] = {
+      file_.doubleByte ? BestFitFile::Bytes(file_.wide.at(u'\u4E00')) : ByteArray{0xE9},
+      file_.doubleByte ? ByteArray{*file_.leads.begin(), 0x40} : ByteArray{0x40}};
   for (const std::size_t end : {64U, 128U, 4096U, 8192U}) {
     for (std::size_t at = end - 3; at <= end + 1; ++at) {
-      for (const std::uint8_t after : {std::uint8_t{'a'}, std::uint8_t{0}, std::uint8_t{0x80}}) {
-        ByteArray bytes(at, 'a');
-        bytes.insert(bytes.end(), pair.begin(), pair.end());
-        bytes.insert(bytes.end(), 200, after);
-        ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at << " " << +after;
-        bytes.resize(at + 1);  // a lead byte (or a byte) last, then nothing
-        ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at;
+      for (const ByteArray& pair : pairs) {
+        for (const std::uint8_t after : {std::uint8_t{'a'}, std::uint8_t{0}, std::uint8_t{0x80}}) {
+          ByteArray bytes(at, 'a');
+          bytes.insert(bytes.end(), pair.begin(), pair.end());
+          bytes.insert(bytes.end(), 200, after);
+          ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at << " " << +after;
+          bytes.resize(at + 1);  // a lead byte (or a byte) last, then nothing
+          ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes)) << at;
+        }
       }
       Text text(at, u'a');
       text += u'\u4E00';
@@ -104,8 +110,8 @@ TEST_P(ConversionPaths, CharactersAroundBlockAndPieceEnds) {
 }
 
 // Every unit of the page in one text (best fit off and on), and every byte and every lead byte
-// with every next byte in one byte string: each passes through the vector loops somewhere inside
-// a block, beside other characters.
+// with every next byte in one byte string, once in a row and once with ASCII bytes between some
+// pairs, so that each lead byte meets every position of the vector loops' blocks.
 TEST_P(ConversionPaths, EveryUnitAndEveryPairInOneCall) {
   const SimdScope path(level());
   for (const bool bestFit : {false, true}) {
@@ -124,8 +130,28 @@ TEST_P(ConversionPaths, EveryUnitAndEveryPairInOneCall) {
     }
   }
   ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes));
-  bytes.erase(bytes.begin());  // every pair again, one byte earlier in the blocks
+  bytes.clear();
+  for (const std::uint8_t lead : file_.leads) {
+    for (unsigned t = 0; t < 256; ++t) {
+      if (t % 3 == 0) bytes.push_back('a');
+      bytes.push_back(lead);
+      bytes.push_back(static_cast<std::uint8_t>(t));
+    }
+  }
   ASSERT_EQ(platform::AnsiToText(bytes), file_.Decode(bytes));
+}
+
+// A double-byte page's bytes are reserved once: one per unit and one more per unit above ASCII,
+// so that a long result is not moved as it grows.
+TEST_P(ConversionPaths, LongResultsAreReservedOnce) {
+  const SimdScope path(level());
+  const CodePageScope scope(page());
+  std::mt19937 rng(page());
+  const Text units = RandomUnits(rng, 70000);
+  const ByteArray bytes = platform::TextToAnsi(units);
+  const auto aboveAscii = static_cast<std::size_t>(
+      std::count_if(units.begin(), units.end(), [](char16_t unit) { return unit >= 0x80; }));
+  EXPECT_LE(bytes.capacity(), units.size() + (file_.doubleByte ? aboveAscii : 0));
 }
 
 std::string Name(const testing::TestParamInfo<std::tuple<unsigned, SimdLevel>>& info) {

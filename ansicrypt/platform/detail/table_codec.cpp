@@ -105,8 +105,8 @@ void DecodeDoubleByte(const CodePageTables& page, const std::uint8_t* in, std::s
   if (i < limit) out[o++] = byteToText[in[i++]];  // the last byte, lead or not, stands alone
 }
 
-// Counted in 16-bit sums over pieces of 32,768 units, which the compiler turns into vector adds
-// of 8 or 16 units at a time.
+// Counted in 16-bit sums over pieces of 32,768 units (no more than a 16-bit sum holds), which the
+// compiler turns into vector adds of 8 units at a time.
 std::size_t UnitsAboveAscii(std::u16string_view text) {
   constexpr std::size_t kCountPiece = 0x8000;
   std::size_t total = 0;

@@ -31,8 +31,8 @@ bool HaveTableCodecAvx2() {
 namespace {
 
 constexpr std::size_t kChunkBlocks = 16;
-// Shorter texts are left to the portable loop: building the row table would cost more than it
-// saves.
+// Fewer units than this (in a call, at most one 4096-unit piece) are left to the portable loop:
+// building the row table would cost more than it saves.
 constexpr std::size_t kMinUnitsForRows = 512;
 
 using Shuffles = std::array<std::array<std::uint8_t, 16>, 256>;

@@ -12,8 +12,9 @@ namespace ansicrypt::platform::detail {
 // True when these loops were compiled in and the AVX2 level is in use.
 bool HaveTableCodecAvx2();
 
-// Converts 32 units per step while i + 32 <= limit, from in[i] into out[o], and advances both.
-// `index` is the page's round-trip or best-fit index. Writes at most 2 bytes per unit converted.
+// Converts 32 units per step while i + 32 <= limit, from in[i] into out[o], and advances both;
+// converts nothing when fewer than 512 units are left (the portable loop is then faster). `index`
+// is the page's round-trip or best-fit index. Writes at most 2 bytes per unit converted.
 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::uint16_t* index,
                           const char16_t* in, std::size_t& i, std::size_t limit, std::uint8_t* out,
                           std::size_t& o);
