@@ -1,6 +1,7 @@
 // AnsiToText and TextToAnsi in every code page, best fit off and on, against Windows' published
 // tables as the tests' own reader sees them:
-//  - both conversions equal the reader's slow reference, on the portable, AVX2 and AVX-512 paths;
+//  - both conversions equal the reader's slow reference, on the portable, AVX2 and AVX-512 paths
+//    (with gathers and without);
 //  - the bytes of a text in pieces are its bytes whole, and its MD5 digest theirs;
 //  - single-byte pages give one unit per byte and every byte string comes back from its text;
 //  - without best fit, text -> bytes -> text -> bytes gives the same bytes twice; with it, a second
@@ -53,6 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool samePaths =
         platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
     detail::ForceSimdLevel(cap);
+    if (!samePaths) std::abort();
+  }
+  for (const int gathers : {0, 1}) {  // the AVX-512 loops, with gathers and without
+    detail::ForceGathers(gathers);
+    const bool samePaths =
+        platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
+    detail::ForceGathers(-1);
     if (!samePaths) std::abort();
   }
   ByteArray joined;  // the bytes in pieces are the bytes whole

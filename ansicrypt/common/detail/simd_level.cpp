@@ -34,7 +34,17 @@ SimdLevel CapFromEnvironment() {
   return SimdLevel::kScalar;  // "scalar", or a value we do not know: the safe side
 }
 
-std::atomic<int> cap{-1};  // -1: not read from the environment yet
+std::atomic<int> cap{-1};      // -1: not read from the environment yet
+std::atomic<int> gathers{-1};  // -1: as the processor is
+
+bool DetectFastGathers() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  return __builtin_cpu_is("intel");
+#else
+  return false;
+#endif
+}
 
 }  // namespace
 
@@ -61,5 +71,13 @@ SimdLevel ActiveSimdLevel() noexcept {
 }
 
 void ForceSimdLevel(SimdLevel level) noexcept { cap.store(static_cast<int>(level)); }
+
+bool GathersAreFast() noexcept {
+  static const bool detected = DetectFastGathers();
+  const int forced = gathers.load(std::memory_order_relaxed);
+  return forced < 0 ? detected : forced != 0;
+}
+
+void ForceGathers(int fast) noexcept { gathers.store(fast < 0 ? -1 : fast != 0 ? 1 : 0); }
 
 }  // namespace ansicrypt::detail

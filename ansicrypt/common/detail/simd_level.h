@@ -25,6 +25,14 @@ SimdLevel SimdLevelCap() noexcept;
 // tests and benchmarks.
 void ForceSimdLevel(SimdLevel cap) noexcept;
 
+// Whether table lookups should use the vector gather instructions where a path has both forms:
+// yes on Intel processors, whose gathers load a few elements per cycle; no elsewhere (AMD's, up to
+// Zen 5 at least, are slower than the same loads issued one by one). ForceGathers overrides it.
+bool GathersAreFast() noexcept;
+
+// Overrides GathersAreFast for tests: 1 yes, 0 no, -1 back to what the processor is.
+void ForceGathers(int fast) noexcept;
+
 // Every level this processor can run, from kScalar up: the paths a test should cover.
 inline constexpr SimdLevel kAllSimdLevels[] = {SimdLevel::kScalar, SimdLevel::kAvx2,
                                                SimdLevel::kAvx512};

@@ -24,7 +24,9 @@ namespace ansicrypt::platform::detail {
   __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,bmi,bmi2,popcnt")))
 
 bool HaveTableCodecAvx512() {
-  return ::ansicrypt::detail::ActiveSimdLevel() >= ::ansicrypt::detail::SimdLevel::kAvx512;
+  // Gathers do all the lookups here; where they are slow the AVX2 loops' plain loads are faster.
+  return ::ansicrypt::detail::ActiveSimdLevel() >= ::ansicrypt::detail::SimdLevel::kAvx512 &&
+         ::ansicrypt::detail::GathersAreFast();
 }
 
 namespace {

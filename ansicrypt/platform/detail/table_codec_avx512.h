@@ -9,7 +9,8 @@
 
 namespace ansicrypt::platform::detail {
 
-// True when these loops were compiled in and the AVX-512 level is in use.
+// True when these loops were compiled in, the AVX-512 level is in use and the processor's gathers
+// are fast.
 bool HaveTableCodecAvx512();
 
 // Converts 32 units per step while i + 32 <= limit, from in[i] into out[o], and advances both.
