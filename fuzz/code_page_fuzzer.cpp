@@ -48,20 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Text text = platform::AnsiToText(bytes);
   const Text units = input.RestAsText();
   const ByteArray encoded = platform::TextToAnsi(units);
+  const auto samePaths = [&] {
+    return platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
+  };
   const detail::SimdLevel cap = detail::SimdLevelCap();
   for (const detail::SimdLevel level : {detail::SimdLevel::kScalar, detail::SimdLevel::kAvx2}) {
     detail::ForceSimdLevel(level);
-    const bool samePaths =
-        platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
+    const bool same = samePaths();
     detail::ForceSimdLevel(cap);
-    if (!samePaths) std::abort();
+    if (!same) std::abort();
   }
   for (const int gathers : {0, 1}) {  // the AVX-512 loops, with gathers and without
     detail::ForceGathers(gathers);
-    const bool samePaths =
-        platform::AnsiToText(bytes) == text && platform::TextToAnsi(units) == encoded;
+    const bool same = samePaths();
     detail::ForceGathers(-1);
-    if (!samePaths) std::abort();
+    if (!same) std::abort();
   }
   ByteArray joined;  // the bytes in pieces are the bytes whole
   platform::TextToAnsiInPieces(units, [&joined](std::span<const std::uint8_t> piece) {

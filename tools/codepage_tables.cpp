@@ -263,9 +263,8 @@ void Generate(const CodePage& page, std::ostream& out) {
          "extern const CodePageTables "
       << name
       << ";\n\nnamespace {\n\n// clang-format off\n"
-         "// The characters of single bytes, then one row of 256 per lead byte: one array, so that "
-         "a\n"
-         "// byte b is at b and a pair at 256 * kLeadRow[lead] + trail.\n"
+         "// The characters of single bytes, then a row of 256 per lead byte, in one array:\n"
+         "// a byte b is at b, a pair at 256 * kLeadRow[lead] + trail.\n"
          "constexpr char16_t kText["
       << rows << " * 256 + 256 + 1] = {\n";
   for (unsigned b = 0; b < 256; ++b) {

@@ -12,6 +12,7 @@
 #include <bit>
 
 #include "ansicrypt/common/detail/simd_level.h"
+#include "ansicrypt/platform/detail/block_starts.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -144,8 +145,6 @@ ANSICRYPT_AVX2 void DecodeDoubleByteAvx2(const CodePageTables& page, const std::
   // Local copies: the stores through `out` could otherwise alias the caller's counters.
   std::size_t i = inAt;
   std::size_t o = outAt;
-  constexpr std::uint64_t kEven = 0x5555555555555555ULL;  // bit positions 0, 2, 4, ...
-  constexpr std::uint64_t kOdd = ~kEven;
   const LeadBytes leads(page);
   const char16_t* text = page.textByIndex.data();
   alignas(32) std::uint16_t indices[kChunkBlocks * 64 + 8];
@@ -168,16 +167,8 @@ ANSICRYPT_AVX2 void DecodeDoubleByteAvx2(const CodePageTables& page, const std::
       const __m256i next1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 33));
       const HalfBlock half0 = Classify(leads, bytes0, next0);
       const HalfBlock half1 = Classify(leads, bytes1, next1);
-      // A lead byte that starts a character takes the next byte unless that byte is zero. In a
-      // run of such bytes the first starts a pair, the second is its trail, and so on: pairs
-      // start at even distances from the run's start. Runs starting at odd positions are found by
-      // letting the carry of adding their start bit ripple through the even-starting runs.
-      const std::uint64_t pairLeads = Mask64(half0.pair, half1.pair) & ~carry;
-      const std::uint64_t runStarts = pairLeads & ~(pairLeads << 1);
-      const std::uint64_t oddRuns = (pairLeads + (runStarts & kEven)) & pairLeads;
-      const std::uint64_t pairStarts = ((pairLeads & ~oddRuns) & kEven) | (oddRuns & kOdd);
-      const std::uint64_t starts = ~((pairStarts << 1) | carry);
-      carry = pairStarts >> 63;
+      const std::uint64_t starts =
+          FindBlockStarts(Mask64(half0.pair, half1.pair), carry).characters;
       AppendStartIndices(half0, starts, indices, count);
       AppendStartIndices(half1, starts >> 32, indices, count);
       i += 64;
@@ -197,13 +188,13 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
                                          std::uint8_t* out, std::size_t& outAt) {
   std::size_t i = inAt;
   std::size_t o = outAt;
+  if (limit - i < kMinUnitsForRows) return;
   const std::uint16_t* blocks = page.textToBytes.data();
   const __m256i beyondAscii = _mm256_set1_epi16(static_cast<short>(0xFF80));
   // Swaps the bytes of each word: lead << 8 | trail is stored lead first.
   const __m256i swapBytes = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
                                              1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
   // The block of each high byte, looked up once: a unit then costs three loads and a store.
-  if (limit - i < kMinUnitsForRows) return;
   const std::uint16_t* rows[256];
   for (std::size_t high = 0; high < 256; ++high)
     rows[high] = blocks + std::size_t{index[high]} * 256;

@@ -3,6 +3,7 @@
 #include "ansicrypt/platform/detail/table_codec_avx512.h"
 
 #include "ansicrypt/common/detail/simd_level.h"
+#include "ansicrypt/platform/detail/block_starts.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12's AVX-512 headers build "undefined" vectors from themselves, which -Wmaybe-uninitialized
@@ -79,8 +80,6 @@ ANSICRYPT_AVX512 void EncodeDoubleByteAvx512(const CodePageTables& page, const s
 ANSICRYPT_AVX512 void DecodeDoubleByteAvx512(const CodePageTables& page, const std::uint8_t* in,
                                              std::size_t n, std::size_t& i, std::size_t limit,
                                              char16_t* out, std::size_t& o) {
-  constexpr std::uint64_t kEven = 0x5555555555555555ULL;  // bit positions 0, 2, 4, ...
-  constexpr std::uint64_t kOdd = ~kEven;
   const auto [first1, last1] = page.leadRanges[0];
   const auto [first2, last2] = page.leadRanges[1];
   const __m512i from1 = _mm512_set1_epi8(static_cast<char>(first1));
@@ -107,16 +106,8 @@ ANSICRYPT_AVX512 void DecodeDoubleByteAvx512(const CodePageTables& page, const s
     }
     const std::uint64_t inFirst = _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, from1), span1);
     const std::uint64_t inSecond = _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, from2), span2);
-    // A lead byte that starts a character takes the next byte unless that byte is zero. In a run
-    // of such bytes the first starts a pair, the second is its trail, and so on: pairs start at
-    // even distances from the run's start. Runs starting at odd positions are found by letting
-    // the carry of adding their start bit ripple through the even-starting runs.
-    const std::uint64_t leads = (inFirst | inSecond) & _mm512_test_epi8_mask(next, next) & ~carry;
-    const std::uint64_t runStarts = leads & ~(leads << 1);
-    const std::uint64_t oddRuns = (leads + (runStarts & kEven)) & leads;
-    const std::uint64_t pairStarts = ((leads & ~oddRuns) & kEven) | (oddRuns & kOdd);
-    const std::uint64_t starts = ~((pairStarts << 1) | carry);
-    carry = pairStarts >> 63;
+    const auto [pairStarts, starts] =
+        FindBlockStarts((inFirst | inSecond) & _mm512_test_epi8_mask(next, next), carry);
 
     _mm512_store_si512(firstBytes, _mm512_maskz_compress_epi8(starts, bytes));
     _mm512_store_si512(nextBytes, _mm512_maskz_compress_epi8(starts, next));
