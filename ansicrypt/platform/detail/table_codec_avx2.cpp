@@ -194,10 +194,13 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
   // Swaps the bytes of each word: lead << 8 | trail is stored lead first.
   const __m256i swapBytes = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
                                              1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-  // The block of each high byte, looked up once: a unit then costs three loads and a store.
-  const std::uint16_t* rows[256];
+  // The block of each high byte, looked up once, as an address less 2 * (high << 8): the unit's
+  // entry is then at that address plus 2 * unit, and a unit costs a shift, three loads and a
+  // store. Integers, not pointers: the biased address may lie outside the table.
+  std::uintptr_t rowBase[256];
   for (std::size_t high = 0; high < 256; ++high)
-    rows[high] = blocks + std::size_t{index[high]} * 256;
+    rowBase[high] = reinterpret_cast<std::uintptr_t>(blocks + std::size_t{index[high]} * 256) -
+                    high * 256 * sizeof(std::uint16_t);
   alignas(32) std::uint16_t entries[kChunkBlocks * 32];
   while (i + 32 <= limit) {
     std::size_t count = 0;
@@ -215,8 +218,9 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
       }
 #pragma GCC unroll 8
       for (std::size_t k = 0; k < 32; ++k) {
-        const unsigned unit = in[i + k];
-        entries[count + k] = rows[unit >> 8][unit & 0xFF];
+        const std::uintptr_t unit = in[i + k];
+        entries[count + k] = *reinterpret_cast<const std::uint16_t*>(rowBase[unit >> 8] +
+                                                                     unit * sizeof(std::uint16_t));
       }
       count += 32;
       i += 32;
