@@ -171,6 +171,19 @@ TEST_P(ConversionPaths, LongResultsAreReservedOnce) {
   EXPECT_LE(bytes.capacity(), units.size() + (file_.doubleByte ? aboveAscii : 0));
 }
 
+// The units above ASCII are counted in 16-bit sums: a text with more of them than a sum holds in
+// one lane (16 lanes of 0xFFFF) is still reserved for exactly. Every page has this ideograph, as a
+// pair or as its default byte.
+TEST_P(ConversionPaths, ReservesPastSixteenBitSums) {
+  const SimdScope path(level());
+  const CodePageScope scope(page());
+  const Text units(16 * 0x10000 + 40, u'\u4E00');
+  const std::size_t expected = file_.doubleByte ? 2 * units.size() : units.size();
+  const ByteArray bytes = platform::TextToAnsi(units);
+  EXPECT_EQ(bytes.size(), expected);
+  EXPECT_LE(bytes.capacity(), expected);
+}
+
 std::string Name(const testing::TestParamInfo<std::tuple<unsigned, Path>>& info) {
   return "cp" + std::to_string(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
 }

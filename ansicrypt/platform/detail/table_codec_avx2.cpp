@@ -8,6 +8,7 @@
 // them into the output. Blocks of ASCII are copied straight through when nothing is pending.
 #include "ansicrypt/platform/detail/table_codec_avx2.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -250,9 +251,34 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
   outAt = o;
 }
 
+ANSICRYPT_AVX2 std::size_t CountUnitsAboveAsciiAvx2(const char16_t* text, std::size_t& at,
+                                                    std::size_t n) {
+  // min(unit, 0x80) >> 7 is 1 exactly for the units above ASCII, summed in 16-bit lanes over
+  // pieces of at most 0xFFFF blocks, which a lane holds.
+  constexpr std::size_t kPieceBlocks = 0xFFFF;
+  const __m256i ascii = _mm256_set1_epi16(0x80);
+  std::size_t total = 0;
+  while (at + 16 <= n) {
+    const std::size_t blocks = std::min(kPieceBlocks, (n - at) / 16);
+    __m256i counts = _mm256_setzero_si256();
+    for (std::size_t b = 0; b < blocks; ++b, at += 16) {
+      const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at));
+      counts = _mm256_add_epi16(counts, _mm256_srli_epi16(_mm256_min_epu16(units, ascii), 7));
+    }
+    // The sixteen lanes as eight 32-bit sums, then the eight added.
+    const __m256i sums = _mm256_add_epi32(_mm256_and_si256(counts, _mm256_set1_epi32(0xFFFF)),
+                                          _mm256_srli_epi32(counts, 16));
+    alignas(32) std::array<std::uint32_t, 8> lanes;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.data()), sums);
+    for (const std::uint32_t lane : lanes) total += lane;
+  }
+  return total;
+}
+
 #else
 
 bool HaveTableCodecAvx2() { return false; }
+std::size_t CountUnitsAboveAsciiAvx2(const char16_t*, std::size_t&, std::size_t) { return 0; }
 void EncodeDoubleByteAvx2(const CodePageTables&, const std::uint16_t*, const char16_t*,
                           std::size_t&, std::size_t, std::uint8_t*, std::size_t&) {}
 void DecodeDoubleByteAvx2(const CodePageTables&, const std::uint8_t*, std::size_t, std::size_t&,

@@ -25,4 +25,8 @@ void EncodeDoubleByteAvx2(const CodePageTables& page, const std::uint16_t* index
 void DecodeDoubleByteAvx2(const CodePageTables& page, const std::uint8_t* in, std::size_t n,
                           std::size_t& i, std::size_t limit, char16_t* out, std::size_t& o);
 
+// Counts the units at or above 0x80 in whole blocks of 16 from text[at] while at + 16 <= n, and
+// advances at past them.
+std::size_t CountUnitsAboveAsciiAvx2(const char16_t* text, std::size_t& at, std::size_t n);
+
 }  // namespace ansicrypt::platform::detail
