@@ -218,7 +218,7 @@ struct LaneRun {
 // Digests `files` through DigestFilesInLanes, with `next` asked as the scheduler asks it.
 LaneRun RunLanes(const std::vector<std::filesystem::path>& files,
                  const std::function<bool(bool wait)>& answerNow,
-                 detail::Md5DescriptorPool* pool = nullptr) {
+                 detail::Md5DescriptorPool* pool = nullptr, std::size_t laneBufferBytes = 0) {
   LaneRun run{std::vector<Text>(files.size()), std::vector<std::error_code>(files.size())};
   std::size_t taken = 0;
   detail::DigestFilesInLanes(
@@ -231,8 +231,54 @@ LaneRun RunLanes(const std::vector<std::filesystem::path>& files,
         run.errors[index] = outcome.error;
         if (!outcome.error) run.digests[index] = detail::Md5DigestText(outcome.state);
       },
-      nullptr, pool);
+      nullptr, pool, laneBufferBytes);
   return run;
+}
+
+// The lanes' read buffers, sized to the second-level cache: sixteen fill it, within 16-64 KiB.
+struct CacheAndBuffer {
+  std::size_t cacheBytes;
+  std::size_t bufferBytes;
+};
+
+class Md5LaneBuffers : public testing::TestWithParam<CacheAndBuffer> {};
+
+TEST_P(Md5LaneBuffers, SizedToTheCache) {
+  EXPECT_EQ(detail::Md5LaneBufferBytes(GetParam().cacheBytes), GetParam().bufferBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Caches, Md5LaneBuffers,
+                         testing::Values(CacheAndBuffer{0, 32 * 1024},  // the machine does not say
+                                         CacheAndBuffer{1, 16 * 1024},
+                                         CacheAndBuffer{256 * 1024, 16 * 1024},
+                                         CacheAndBuffer{512 * 1024, 32 * 1024},
+                                         CacheAndBuffer{768 * 1024, 32 * 1024},
+                                         CacheAndBuffer{1024 * 1024, 64 * 1024},
+                                         CacheAndBuffer{std::size_t{1} << 40, 64 * 1024},
+                                         CacheAndBuffer{SIZE_MAX, 64 * 1024}));
+
+// Files of sizes around every multiple of the buffer, through the smallest buffer the lanes can
+// use (one block), the smallest they are given and the largest.
+TEST(Md5FilesScheduler, EveryBufferSizeGivesTheSameDigests) {
+  const TempDir dir;
+  std::mt19937 rng(43);
+  for (const std::size_t bufferBytes :
+       {std::size_t{64}, std::size_t{16 * 1024}, std::size_t{64 * 1024}}) {
+    std::vector<std::filesystem::path> files;
+    std::vector<Text> expected;
+    for (std::size_t multiple = 0; multiple < 4; ++multiple) {
+      for (const int delta : {-65, -64, -1, 0, 1, 63, 64}) {
+        const auto size = static_cast<std::ptrdiff_t>(multiple * bufferBytes) + delta;
+        if (size < 0) continue;
+        const ByteArray bytes = RandomBytes(static_cast<std::size_t>(size), rng);
+        files.push_back(dir.Write("b" + std::to_string(files.size()), bytes));
+        expected.push_back(OpenSslMd5(bytes));
+      }
+    }
+    const LaneRun run = RunLanes(
+        files, [](bool) { return true; }, nullptr, bufferBytes);
+    EXPECT_EQ(run.digests, expected) << bufferBytes << "-byte buffers";
+  }
 }
 
 // A source that has no file ready while lanes are busy is asked again later, and asked to wait

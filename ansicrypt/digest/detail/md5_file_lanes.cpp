@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "ansicrypt/common/detail/processor_caches.h"
 #include "ansicrypt/common/error.h"
 #include "ansicrypt/common/hex_text.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
@@ -20,16 +21,13 @@
 namespace ansicrypt::detail {
 namespace {
 
-// Sixteen buffers of this size stay in the second-level cache between the read that fills them
-// and the transform that consumes them.
-constexpr std::size_t kChunkBytes = 64 * 1024;
 constexpr std::array<std::uint32_t, 4> kInitialState = {0x67452301, 0xefcdab89, 0x98badcfe,
                                                         0x10325476};
 
 struct Lane {
   std::optional<platform::InputFile> file;
   std::size_t index = 0;
-  std::uint8_t* buffer = nullptr;      // kChunkBytes
+  std::uint8_t* buffer = nullptr;      // the scheduler's bufferBytes_
   const std::uint8_t* data = nullptr;  // the next block to absorb
   std::size_t available = 0;           // bytes from `data` on
   std::int64_t total = 0;              // bytes read from the file
@@ -44,13 +42,14 @@ class Scheduler {
  public:
   Scheduler(const std::function<std::optional<Md5FileJob>(bool)>& next,
             const std::function<void(std::size_t, Md5FileOutcome&)>& done,
-            const std::atomic<bool>* cancel, Md5DescriptorPool* pool)
+            const std::atomic<bool>* cancel, Md5DescriptorPool* pool, std::size_t bufferBytes)
       : next_(next),
         done_(done),
         cancel_(cancel),
         pool_(pool),
-        buffers_(new std::uint8_t[kMd5Lanes * kChunkBytes]) {  // not zeroed: every read fills it
-    for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * kChunkBytes;
+        bufferBytes_(bufferBytes),
+        buffers_(new std::uint8_t[kMd5Lanes * bufferBytes]) {  // not zeroed: every read fills it
+    for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * bufferBytes;
   }
 
   void Run() {
@@ -184,13 +183,13 @@ class Scheduler {
   // Moves the last partial block to the front of the buffer and reads after it; at the end of the
   // file, sets up the padding blocks instead. Raises the read's error, and errc::overflow once
   // 2^28 bytes are in (the bit length would not fit the legacy signed 32-bit count).
-  static void Refill(Lane& lane) {
+  void Refill(Lane& lane) const {
     const std::size_t kept = lane.available;
     std::memmove(lane.buffer, lane.data, kept);
     lane.data = lane.buffer;
     // Reads stop at 2^28 bytes, where the file fails: the state then holds exactly that much.
     const auto left = static_cast<std::uint64_t>(clsMD5::kMaxFileBytes - lane.total);
-    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes - kept, left));
+    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(bufferBytes_ - kept, left));
     const std::size_t n = lane.file->Read(lane.buffer + kept, room);
     if (n == 0) {
       Pad(lane);
@@ -233,6 +232,7 @@ class Scheduler {
   const std::function<void(std::size_t, Md5FileOutcome&)>& done_;
   const std::atomic<bool>* cancel_;
   Md5DescriptorPool* pool_;
+  std::size_t bufferBytes_;
   std::unique_ptr<std::uint8_t[]> buffers_;
   std::array<Lane, kMd5Lanes> lanes_;
   Md5LaneStates states_{};
@@ -242,6 +242,15 @@ class Scheduler {
 };
 
 }  // namespace
+
+std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes) {
+  constexpr std::size_t kSmallest = 16 * 1024;
+  constexpr std::size_t kLargest = 64 * 1024;
+  constexpr std::size_t kUnknown =
+      32 * 1024;  // sixteen fill a 512 KiB L2, the smallest in wide use
+  if (secondLevelCacheBytes == 0) return kUnknown;
+  return std::clamp(std::bit_floor(secondLevelCacheBytes / kMd5Lanes), kSmallest, kLargest);
+}
 
 bool IsStreamPath(const std::filesystem::path& path) {
   std::error_code error;
@@ -299,8 +308,13 @@ bool Md5DescriptorPool::WaitForClose(std::uint64_t generation, const std::atomic
 
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool)>& next,
                         const std::function<void(std::size_t, Md5FileOutcome&)>& done,
-                        const std::atomic<bool>* cancel, Md5DescriptorPool* pool) {
-  Scheduler(next, done, cancel, pool).Run();
+                        const std::atomic<bool>* cancel, Md5DescriptorPool* pool,
+                        std::size_t laneBufferBytes) {
+  if (laneBufferBytes == 0) {
+    static const std::size_t machine = Md5LaneBufferBytes(SecondLevelCacheBytes());
+    laneBufferBytes = machine;
+  }
+  Scheduler(next, done, cancel, pool, laneBufferBytes).Run();
 }
 
 }  // namespace ansicrypt::detail

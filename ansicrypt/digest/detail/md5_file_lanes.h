@@ -59,6 +59,13 @@ class Md5DescriptorPool {
   std::uint64_t generation_ = 0;
 };
 
+// The size of each lane's read buffer on a machine with this much second-level cache per core (0:
+// unknown): the sixteen buffers fit in it, so that the lines a read copies into are still there
+// when the lanes consume them (with a 512 KiB L2, 64 KiB buffers made the reads' copies cost as
+// much as the digests). A power of two from 16 KiB to 64 KiB: smaller reads cost more calls, and
+// larger ones gain nothing.
+std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes);
+
 // Takes files from `next` whenever a lane is free, reads each from its start to its end, and hands
 // every outcome to `done` as the file finishes: in completion order, not in the order of `next`.
 // `next(wait)` gives the next file or nothing: with `wait` true (no lane is busy) nothing means
@@ -69,9 +76,11 @@ class Md5DescriptorPool {
 // system's error when it cannot be opened or read, errc::overflow at 2^28 bytes. Both callbacks run
 // on the calling thread. When `cancel` is given and becomes true, returns soon after without
 // finishing the files in the lanes.
+// `laneBufferBytes` (a multiple of 64) sizes each lane's read buffer; 0 takes
+// Md5LaneBufferBytes(SecondLevelCacheBytes()).
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool wait)>& next,
                         const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
                         const std::atomic<bool>* cancel = nullptr,
-                        Md5DescriptorPool* pool = nullptr);
+                        Md5DescriptorPool* pool = nullptr, std::size_t laneBufferBytes = 0);
 
 }  // namespace ansicrypt::detail
