@@ -41,33 +41,66 @@ constexpr Indices MakeIndices() {
 
 inline constexpr Indices kIndices = MakeIndices();
 
+// IP inverted: at[v] is the output (0..63) of IP that block bit vector v becomes.
+struct IpOutput {
+  int at[64];
+};
+
+constexpr IpOutput MakeIpOutput() {
+  IpOutput x{};
+  for (int i = 0; i < 64; ++i) x.at[kIndices.ip[i]] = i;
+  return x;
+}
+
+inline constexpr IpOutput kIpOutput = MakeIpOutput();
+
 template <class Ops>
 struct Engine {
   using V = typename Ops::V;
   static constexpr std::size_t kLanes = sizeof(V) / 8;
   static constexpr std::size_t kBatch = 64 * kLanes;
 
-  // One stage of the transpose: exchanges the bits selected by `mask` << width of vector i with
-  // those selected by `mask` of vector i + width, for every i with bit `width` clear.
-  template <int Width>
-  static void TransposeStage(V* v, std::uint64_t mask) {
+  // One stage of the transpose on eight vectors g[0..7] (for Width 32, 16, 8 they are v[i],
+  // v[i + 8], ..., v[i + 56]; for 4, 2, 1 they are v[8i .. 8i + 7]): exchanges the bits selected
+  // by `mask` << Width of g[k] with those selected by `mask` of g[k + Step], for every k with bit
+  // Step clear (Step is Width / 8 or Width).
+  template <int Width, int Step>
+  static void TransposeStage(V (&g)[8], std::uint64_t mask) {
     const V m = Ops::Splat64(mask);
-    for (int i = 0; i < 64; ++i) {
-      if ((i & Width) != 0) continue;
-      const V t = Ops::And(Ops::Xor(Ops::template ShiftRight64<Width>(v[i]), v[i + Width]), m);
-      v[i + Width] = Ops::Xor(v[i + Width], t);
-      v[i] = Ops::Xor(v[i], Ops::template ShiftLeft64<Width>(t));
+    for (int k = 0; k < 8; ++k) {
+      if ((k & Step) != 0) continue;
+      const V t = Ops::And(Ops::Xor(Ops::template ShiftRight64<Width>(g[k]), g[k + Step]), m);
+      g[k + Step] = Ops::Xor(g[k + Step], t);
+      g[k] = Ops::Xor(g[k], Ops::template ShiftLeft64<Width>(t));
     }
   }
 
-  // Transposes the 64 x 64 bit matrix in every 64-bit lane of v[0..63]; its own inverse.
-  static void Transpose(V* v) {
-    TransposeStage<32>(v, 0x00000000ffffffffULL);
-    TransposeStage<16>(v, 0x0000ffff0000ffffULL);
-    TransposeStage<8>(v, 0x00ff00ff00ff00ffULL);
-    TransposeStage<4>(v, 0x0f0f0f0f0f0f0f0fULL);
-    TransposeStage<2>(v, 0x3333333333333333ULL);
-    TransposeStage<1>(v, 0x5555555555555555ULL);
+  // Transposes the 64 x 64 bit matrix in every 64-bit lane of the vectors load(0..63) into
+  // store(0..63, vector); its own inverse. The stages of widths 32, 16 and 8 exchange bits only
+  // between vectors of equal index modulo 8, those of widths 4, 2 and 1 only within a run of eight:
+  // each group of eight passes through its three stages in registers, and the vectors go through
+  // memory once in between instead of after every stage.
+  template <class Load, class Store>
+  static void Transpose(Load load, Store store) {
+    V middle[64];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      V g[8];
+      for (int k = 0; k < 8; ++k) g[k] = load(i + 8 * k);
+      TransposeStage<32, 4>(g, 0x00000000ffffffffULL);
+      TransposeStage<16, 2>(g, 0x0000ffff0000ffffULL);
+      TransposeStage<8, 1>(g, 0x00ff00ff00ff00ffULL);
+      for (int k = 0; k < 8; ++k) middle[i + 8 * k] = g[k];
+    }
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      V g[8];
+      for (int k = 0; k < 8; ++k) g[k] = middle[8 * i + k];
+      TransposeStage<4, 4>(g, 0x0f0f0f0f0f0f0f0fULL);
+      TransposeStage<2, 2>(g, 0x3333333333333333ULL);
+      TransposeStage<1, 1>(g, 0x5555555555555555ULL);
+      for (int k = 0; k < 8; ++k) store(8 * i + k, g[k]);
+    }
   }
 
   template <int Box>
@@ -133,17 +166,19 @@ struct Engine {
     RoundBox<7>(left, right, key);
   }
 
-  // One batch, in place in `block` (kBatch blocks of 8 bytes).
-  static void Batch(std::uint8_t* block, const std::int32_t* masks, int passes) {
-    V v[64];
-    for (std::size_t k = 0; k < 64; ++k) v[k] = Ops::Load(block + 8 * kLanes * k);
-    Transpose(v);
+  // One batch of kBatch blocks of 8 bytes from `in` to `out`, which may be the same: every block
+  // is read before any is written.
+  static void Batch(const std::uint8_t* in, std::uint8_t* out, const std::int32_t* masks,
+                    int passes) {
+    // The transpose reads the blocks and writes each bit's vector where IP puts it: output bit
+    // i + 1 of IP in a[i] (i < 32) or b[i - 32].
     V a[32];
     V b[32];
-    for (int i = 0; i < 32; ++i) {
-      a[i] = v[kIndices.ip[i]];
-      b[i] = v[kIndices.ip[32 + i]];
-    }
+    Transpose([in](int k) { return Ops::Load(in + 8 * kLanes * static_cast<std::size_t>(k)); },
+              [&a, &b](int k, V bit) {
+                const int at = kIpOutput.at[k];
+                (at < 32 ? a[at] : b[at - 32]) = bit;
+              });
     // Each round updates one half in place, so the halves alternate; after a pass (l, r) hold
     // (L16, R16). The next pass starts from R16 L16: between the passes of triple DES, IP-1 and IP
     // cancel, leaving the exchange of the halves.
@@ -161,25 +196,25 @@ struct Engine {
       r = exchanged;
     }
     // IP-1 takes R16 L16, now (l, r): it puts every bit back where IP found it.
-    for (int i = 0; i < 32; ++i) {
-      v[kIndices.ip[i]] = l[i];
-      v[kIndices.ip[32 + i]] = r[i];
-    }
-    Transpose(v);
-    for (std::size_t k = 0; k < 64; ++k) Ops::Store(block + 8 * kLanes * k, v[k]);
+    Transpose(
+        [l, r](int k) {
+          const int at = kIpOutput.at[k];
+          return at < 32 ? l[at] : r[at - 32];
+        },
+        [out](int k, V word) { Ops::Store(out + 8 * kLanes * static_cast<std::size_t>(k), word); });
   }
 
   static void Run(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
                   const std::int32_t* masks, int passes) {
-    alignas(64) std::uint8_t batch[8 * kBatch];
-    for (std::size_t done = 0; done < blocks;) {
-      const std::size_t n = blocks - done < kBatch ? blocks - done : kBatch;
-      std::memcpy(batch, in + 8 * done, 8 * n);
-      if (n < kBatch) std::memset(batch + 8 * n, 0, 8 * (kBatch - n));
-      Batch(batch, masks, passes);
-      std::memcpy(out + 8 * done, batch, 8 * n);
-      done += n;
-    }
+    std::size_t done = 0;
+    for (; blocks - done >= kBatch; done += kBatch)
+      Batch(in + 8 * done, out + 8 * done, masks, passes);
+    if (done == blocks) return;
+    // The last blocks, fewer than a batch, with zero blocks after them.
+    alignas(64) std::uint8_t batch[8 * kBatch] = {};
+    std::memcpy(batch, in + 8 * done, 8 * (blocks - done));
+    Batch(batch, batch, masks, passes);
+    std::memcpy(out + 8 * done, batch, 8 * (blocks - done));
   }
 };
 
