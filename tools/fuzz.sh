@@ -29,7 +29,7 @@ run() {
 }
 status=0
 [ $# -gt 0 ] || set -- binding_arguments code_page command_line decode_base64 decode_base64_text decrypt_hex \
-  des_differential md5_lanes md5_list md5_splits utf8 windows_names
+  des_differential md5_files md5_lanes md5_list md5_splits utf8 windows_names
 while [ $# -gt 0 ]; do
   run "$1" & first=$!
   second=""

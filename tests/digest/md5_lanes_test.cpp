@@ -18,6 +18,7 @@
 #include <functional>
 #include <random>
 
+#include "ansicrypt/common/detail/processor_caches.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
 #include "ansicrypt/digest/detail/md5_lanes.h"
@@ -257,13 +258,24 @@ INSTANTIATE_TEST_SUITE_P(Caches, Md5LaneBuffers,
                                          CacheAndBuffer{std::size_t{1} << 40, 64 * 1024},
                                          CacheAndBuffer{SIZE_MAX, 64 * 1024}));
 
+// What the processor says, if anything, is a whole number of KiB from 64 KiB to 1 GiB: a field
+// read from the wrong bits or in the wrong unit is not.
+TEST(Md5LaneBuffers, MachineCacheIsPlausible) {
+  const std::size_t bytes = detail::SecondLevelCacheBytes();
+  if (bytes == 0) GTEST_SKIP() << "this machine does not say";
+  EXPECT_EQ(bytes % 1024, 0U);
+  EXPECT_GE(bytes, std::size_t{64} * 1024);
+  EXPECT_LE(bytes, std::size_t{1} << 30);
+}
+
 // Files of sizes around every multiple of the buffer, through the smallest buffer the lanes can
 // use (one block), the smallest they are given and the largest.
 TEST(Md5FilesScheduler, EveryBufferSizeGivesTheSameDigests) {
   const TempDir dir;
   std::mt19937 rng(43);
-  for (const std::size_t bufferBytes :
-       {std::size_t{64}, std::size_t{16 * 1024}, std::size_t{64 * 1024}}) {
+  // 1 and 100 bytes are rounded down to whole blocks: one block.
+  for (const std::size_t bufferBytes : {std::size_t{1}, std::size_t{64}, std::size_t{100},
+                                        std::size_t{16 * 1024}, std::size_t{64 * 1024}}) {
     std::vector<std::filesystem::path> files;
     std::vector<Text> expected;
     for (std::size_t multiple = 0; multiple < 4; ++multiple) {

@@ -54,6 +54,16 @@ constexpr IpOutput MakeIpOutput() {
 
 inline constexpr IpOutput kIpOutput = MakeIpOutput();
 
+constexpr bool IpIsAPermutation() {
+  bool seen[64] = {};
+  for (const int vector : kIndices.ip) {
+    if (vector < 0 || vector >= 64 || seen[vector]) return false;
+    seen[vector] = true;
+  }
+  return true;
+}
+static_assert(IpIsAPermutation(), "kIpOutput inverts IP");
+
 template <class Ops>
 struct Engine {
   using V = typename Ops::V;

@@ -314,6 +314,9 @@ void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool)>& ne
     static const std::size_t machine = Md5LaneBufferBytes(SecondLevelCacheBytes());
     laneBufferBytes = machine;
   }
+  // A whole number of blocks, at least one (a lane must be able to hold a block to absorb it),
+  // and no more than the largest size the machine would get, many times over.
+  laneBufferBytes = std::clamp<std::size_t>(laneBufferBytes & ~std::size_t{63}, 64, 1U << 20);
   Scheduler(next, done, cancel, pool, laneBufferBytes).Run();
 }
 

@@ -76,8 +76,8 @@ std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes);
 // system's error when it cannot be opened or read, errc::overflow at 2^28 bytes. Both callbacks run
 // on the calling thread. When `cancel` is given and becomes true, returns soon after without
 // finishing the files in the lanes.
-// `laneBufferBytes` (a multiple of 64) sizes each lane's read buffer; 0 takes
-// Md5LaneBufferBytes(SecondLevelCacheBytes()).
+// `laneBufferBytes` sizes each lane's read buffer (rounded down to a multiple of 64, within 64
+// bytes and 1 MiB); 0 takes Md5LaneBufferBytes(SecondLevelCacheBytes()).
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool wait)>& next,
                         const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
                         const std::atomic<bool>* cancel = nullptr,

@@ -202,6 +202,8 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
   for (std::size_t high = 0; high < 256; ++high)
     rowBase[high] = reinterpret_cast<std::uintptr_t>(blocks + std::size_t{index[high]} * 256) -
                     high * 256 * sizeof(std::uint16_t);
+  // Stack buffers are read and written with unaligned moves: a MinGW-w64 GCC without Debian's
+  // patch does not align a Windows stack to 32 bytes.
   alignas(32) std::uint16_t entries[kChunkBlocks * 32];
   while (i + 32 <= limit) {
     std::size_t count = 0;
@@ -229,7 +231,7 @@ ANSICRYPT_AVX2 void EncodeDoubleByteAvx2(const CodePageTables& page, const std::
     // Each entry becomes the word (first byte, second byte), the second kept only for a pair. Each
     // group of 8 writes 16 bytes and keeps 8 to 16: 2 bytes of room per unit from o on.
     for (std::size_t k = 0; k < count; k += 16) {
-      const __m256i mapped = _mm256_load_si256(reinterpret_cast<const __m256i*>(entries + k));
+      const __m256i mapped = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries + k));
       const __m256i single =
           _mm256_cmpeq_epi16(_mm256_srli_epi16(mapped, 8), _mm256_setzero_si256());
       const __m256i words =
@@ -269,7 +271,7 @@ ANSICRYPT_AVX2 std::size_t CountUnitsAboveAsciiAvx2(const char16_t* text, std::s
     const __m256i sums = _mm256_add_epi32(_mm256_and_si256(counts, _mm256_set1_epi32(0xFFFF)),
                                           _mm256_srli_epi32(counts, 16));
     alignas(32) std::array<std::uint32_t, 8> lanes;
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.data()), sums);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes.data()), sums);
     for (const std::uint32_t lane : lanes) total += lane;
   }
   return total;

@@ -109,8 +109,8 @@ ANSICRYPT_AVX512 void DecodeDoubleByteAvx512(const CodePageTables& page, const s
     const auto [pairStarts, starts] =
         FindBlockStarts((inFirst | inSecond) & _mm512_test_epi8_mask(next, next), carry);
 
-    _mm512_store_si512(firstBytes, _mm512_maskz_compress_epi8(starts, bytes));
-    _mm512_store_si512(nextBytes, _mm512_maskz_compress_epi8(starts, next));
+    _mm512_storeu_si512(firstBytes, _mm512_maskz_compress_epi8(starts, bytes));
+    _mm512_storeu_si512(nextBytes, _mm512_maskz_compress_epi8(starts, next));
     const std::uint64_t isPair = _pext_u64(pairStarts, starts);
     const std::uint64_t isFirstRange = _pext_u64(inFirst, starts);
     // Single bytes that need the table: all of them, or only those above ASCII when ASCII bytes
@@ -124,13 +124,13 @@ ANSICRYPT_AVX512 void DecodeDoubleByteAvx512(const CodePageTables& page, const s
       const auto pairs = static_cast<__mmask16>((isPair >> g) & lanes);
       const auto singles = static_cast<__mmask16>((lookUp >> g) & lanes);
       const __m512i lead =
-          _mm512_cvtepu8_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(firstBytes + g)));
+          _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(firstBytes + g)));
       __m512i chars = lead;
       if (singles != 0) chars = Gather16(chars, singles, lead, byteToText);
       if (pairs != 0) {
         const auto firstRange = static_cast<__mmask16>(isFirstRange >> g);
         const __m512i trail =
-            _mm512_cvtepu8_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(nextBytes + g)));
+            _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(nextBytes + g)));
         const __m512i row =
             _mm512_mask_sub_epi32(_mm512_sub_epi32(lead, rowBase2), firstRange, lead, rowBase1);
         const __m512i at = _mm512_add_epi32(_mm512_slli_epi32(row, 8), trail);
