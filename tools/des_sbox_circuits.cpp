@@ -7,7 +7,7 @@
 // (Shannon decomposition, each multiplexer also allowed to take a cofactor's difference with the
 // other, as in Davio's decomposition), identical sub-functions shared, in the variable order that
 // needs the fewest gates; the lookup gates may also choose their variable at every node. The
-// search takes about half a minute; its output is committed, and a test proves that running it
+// search takes about two minutes; its output is committed, and a test proves that running it
 // again gives the committed file byte for byte.
 //
 //   des_sbox_circuits OUT.h
@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <numeric>
@@ -210,8 +211,9 @@ int BuildLutFree(Circuit& k, Mask f) {
 }
 
 // --- two-input gates: multiplexers on the first four variables of `order`, functions of the last
-// two made directly; a multiplexer s ? high : low is made as low ^ (s & (high ^ low)), as
-// high ^ (~s & (high ^ low)), or more cheaply when high or low is simple.
+// two made directly; a multiplexer s ? high : low is made in the cheapest of several forms (see
+// Mux), or more cheaply still when high or low is simple; a function whose complement is made
+// already costs one gate.
 
 int Gate(Circuit& k, const std::string& op, int a, int b) {
   const Mask fa = k.At(a);
@@ -260,24 +262,57 @@ int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>
   if (high == ones) return Gate(k, "or", s, BuildGates(k, low, order, depth));
   if (low == ones) return Not(k, Gate(k, "andnot", BuildGates(k, high, order, depth), s));
   if (high == ~low) return Gate(k, "xor", s, BuildGates(k, low, order, depth));
-  // Two forms through the difference d = high ^ low; the cheaper one stays.
+  // The forms below, the cheapest of which stays: four through the difference d = high ^ low or
+  // its complement, one through both cofactors, and where one cofactor implies the other, two
+  // gates on both.
   const Mask d = high ^ low;
+  const auto build = [&](Mask g) { return BuildGates(k, g, order, depth); };
+  // op(first, inner(s, second)) or, with `sFirst` false, op(first, inner(second, s)), the
+  // operands made in that order (the order of a call's arguments is unspecified, and the nodes'
+  // numbers and so the output depend on it).
+  const auto form = [&](const char* op, Mask first, const char* inner, Mask second, bool sFirst) {
+    const int a = build(first);
+    const int b = build(second);
+    return Gate(k, op, a, sFirst ? Gate(k, inner, s, b) : Gate(k, inner, b, s));
+  };
+  const std::vector<std::function<int()>> forms = {
+      [&] { return form("xor", low, "and", d, true); },      // low ^ (s & d)
+      [&] { return form("xor", high, "andnot", d, true); },  // high ^ (~s & d)
+      [&] {                                                  // (s & high) | (~s & low)
+        const int h = Gate(k, "and", s, build(high));
+        const int l = Gate(k, "andnot", s, build(low));
+        return Gate(k, "or", h, l);
+      },
+      [&] { return form("xor", low, "andnot", ~d, false); },  // low ^ (~~d & s)
+      [&] { return form("xor", ~high, "or", ~d, true); },     // ~high ^ (s | ~d)
+      [&] {  // low | (s & high) where low implies high
+        return (low & ~high) == 0 ? form("or", low, "and", high, true) : -1;
+      },
+      [&] {  // high | (~s & low) where high implies low
+        return (high & ~low) == 0 ? form("or", high, "andnot", low, true) : -1;
+      },
+  };
   const std::size_t size = k.functions.size();
-  const int l = BuildGates(k, low, order, depth);
-  Gate(k, "xor", l, Gate(k, "and", s, BuildGates(k, d, order, depth)));
-  const int costLow = k.Cost();
-  k.Truncate(size);
-  const int h = BuildGates(k, high, order, depth);
-  Gate(k, "xor", h, Gate(k, "andnot", s, BuildGates(k, d, order, depth)));
-  const int costHigh = k.Cost();
-  if (costHigh <= costLow) return k.index.at(f);
-  k.Truncate(size);
-  const int l2 = BuildGates(k, low, order, depth);
-  return Gate(k, "xor", l2, Gate(k, "and", s, BuildGates(k, d, order, depth)));
+  std::size_t best = 0;
+  int bestCost = -1;
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    const int made = forms[i]();
+    if (made >= 0 && k.At(made) != f) {
+      std::cerr << "des_sbox_circuits: a multiplexer form is wrong\n";
+      std::exit(1);
+    }
+    if (made >= 0 && (bestCost < 0 || k.Cost() < bestCost)) {
+      best = i;
+      bestCost = k.Cost();
+    }
+    k.Truncate(size);
+  }
+  return forms[best]();
 }
 
 int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
   if (k.Has(f)) return k.index.at(f);
+  if (k.Has(~f)) return Not(k, k.index.at(~f));
   if (depth == 4) return BuildPair(k, f, order[4], order[5]);
   const int v = order[static_cast<std::size_t>(depth)];
   const Mask low = Cofactor(f, v, false);
