@@ -291,6 +291,15 @@ int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>
       [&] {  // high | (~s & low) where high implies low
         return (high & ~low) == 0 ? form("or", high, "andnot", low, true) : -1;
       },
+      [&] {  // high & (s | low) where low implies high
+        return (low & ~high) == 0 ? form("and", high, "or", low, true) : -1;
+      },
+      [&] {  // low & ~(s & ~high) where high implies low
+        if ((high & ~low) != 0) return -1;
+        const int l = build(low);
+        const int h = build(high);
+        return Gate(k, "andnot", Gate(k, "andnot", h, s), l);
+      },
   };
   const std::size_t size = k.functions.size();
   std::size_t best = 0;
@@ -325,19 +334,29 @@ int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
 template <class Build>
 Circuit BestCircuit(int box, const Build& build, std::array<int, 4>& outputs) {
   std::array<int, 6> order{0, 1, 2, 3, 4, 5};
+  std::array<int, 6> bestOrder{};
   Circuit best;
   int bestCost = -1;
-  do {
+  const auto tryOrder = [&](const std::array<int, 4>& turn) {
     Circuit k;
     std::array<int, 4> made{};
-    for (int o = 0; o < 4; ++o)
+    for (const int o : turn)
       made[static_cast<std::size_t>(o)] = build(k, OutputMask(box, o), order);
     if (bestCost < 0 || k.Cost() < bestCost) {
       bestCost = k.Cost();
       best = k;
+      bestOrder = order;
       outputs = made;
     }
+  };
+  do {
+    tryOrder({0, 1, 2, 3});
   } while (std::next_permutation(order.begin(), order.end()));
+  // The outputs made in every other order too, with the best order of the variables: an output
+  // made later can reuse more of the others.
+  order = bestOrder;
+  std::array<int, 4> turn{0, 1, 2, 3};
+  while (std::next_permutation(turn.begin(), turn.end())) tryOrder(turn);
   return best;
 }
 
