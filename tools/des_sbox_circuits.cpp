@@ -5,10 +5,12 @@
 // x0 is the box's first input bit (the high bit of the row), x5 its last; y0 is the first output
 // bit (the high bit of the S-box value). Both circuits are multiplexer trees over the inputs
 // (Shannon decomposition, each multiplexer also allowed to take a cofactor's difference with the
-// other, as in Davio's decomposition), identical sub-functions shared, in the variable order that
-// needs the fewest gates; the lookup gates may also choose their variable at every node. The
-// search takes about two minutes; its output is committed, and a test proves that running it
-// again gives the committed file byte for byte.
+// other, as in Davio's decomposition), identical sub-functions shared, in the variable order and
+// the order of the outputs that need the fewest gates; the lookup gates may also choose their
+// variable at every node, and the two-input gates choose among several forms of each multiplexer
+// (see Mux) and reuse a function's complement. Every output is checked against its S-box before
+// it is written. The search takes about two minutes; its output is committed, and a test proves
+// that running it again gives the committed file byte for byte.
 //
 //   des_sbox_circuits OUT.h
 #include <algorithm>
@@ -263,8 +265,8 @@ int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>
   if (low == ones) return Not(k, Gate(k, "andnot", BuildGates(k, high, order, depth), s));
   if (high == ~low) return Gate(k, "xor", s, BuildGates(k, low, order, depth));
   // The forms below, the cheapest of which stays: four through the difference d = high ^ low or
-  // its complement, one through both cofactors, and where one cofactor implies the other, two
-  // gates on both.
+  // its complement, one through both cofactors, and four of two gates on both cofactors where one
+  // of them implies the other.
   const Mask d = high ^ low;
   const auto build = [&](Mask g) { return BuildGates(k, g, order, depth); };
   // op(first, inner(s, second)) or, with `sFirst` false, op(first, inner(second, s)), the
@@ -330,7 +332,8 @@ int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
   return Mux(k, f, v, high, low, order, depth + 1);
 }
 
-// The circuit of one box: the best order for its four outputs together.
+// The circuit of one box: the best order of the variables for its four outputs together, then
+// the best order in which to make the outputs.
 template <class Build>
 Circuit BestCircuit(int box, const Build& build, std::array<int, 4>& outputs) {
   std::array<int, 6> order{0, 1, 2, 3, 4, 5};
@@ -369,6 +372,12 @@ std::string Name(const Circuit& k, int node) {
 
 void Emit(std::ostream& out, const std::string& name, int box, const Circuit& k,
           const std::array<int, 4>& outputs) {
+  for (int o = 0; o < 4; ++o) {
+    if (k.At(outputs[static_cast<std::size_t>(o)]) != OutputMask(box, o)) {
+      std::cerr << "des_sbox_circuits: " << name << box << " output " << o << " is wrong\n";
+      std::exit(1);
+    }
+  }
   out << "// S" << box + 1 << ": " << k.Cost() << " gates.\n"
       << "template <class Ops, class V>\ninline void " << name << box
       << "(V x0, V x1, V x2, V x3, V x4, V x5, V& y0, V& y1, V& y2, V& y3) {\n";
