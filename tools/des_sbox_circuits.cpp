@@ -256,8 +256,7 @@ int BuildPair(Circuit& k, Mask f, int p, int q) {
 int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth);
 
 // s ? high : low, choosing the cheapest form.
-int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>& order,
-        int depth) {
+int Mux(Circuit& k, int s, Mask high, Mask low, const std::array<int, 6>& order, int depth) {
   const Mask ones = kAll;
   if (low == 0) return Gate(k, "and", s, BuildGates(k, high, order, depth));
   if (high == 0) return Gate(k, "andnot", s, BuildGates(k, low, order, depth));
@@ -308,10 +307,6 @@ int Mux(Circuit& k, Mask f, int s, Mask high, Mask low, const std::array<int, 6>
   int bestCost = -1;
   for (std::size_t i = 0; i < forms.size(); ++i) {
     const int made = forms[i]();
-    if (made >= 0 && k.At(made) != f) {
-      std::cerr << "des_sbox_circuits: a multiplexer form is wrong\n";
-      std::exit(1);
-    }
     if (made >= 0 && (bestCost < 0 || k.Cost() < bestCost)) {
       best = i;
       bestCost = k.Cost();
@@ -329,7 +324,7 @@ int BuildGates(Circuit& k, Mask f, const std::array<int, 6>& order, int depth) {
   const Mask low = Cofactor(f, v, false);
   const Mask high = Cofactor(f, v, true);
   if (low == high) return BuildGates(k, low, order, depth + 1);
-  return Mux(k, f, v, high, low, order, depth + 1);
+  return Mux(k, v, high, low, order, depth + 1);
 }
 
 // The circuit of one box: the best order of the variables for its four outputs together, then

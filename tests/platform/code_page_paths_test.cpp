@@ -191,8 +191,8 @@ std::string Name(const testing::TestParamInfo<std::tuple<unsigned, Path>>& info)
 // Every path for the double-byte pages; the single-byte pages have one loop whatever the level.
 std::vector<std::tuple<unsigned, Path>> PagesAndPaths() {
   std::vector<std::tuple<unsigned, Path>> cases;
+  const auto pages = platform::detail::GeneratedCodePages();
   for (const unsigned number : BestFitCodePages()) {
-    const auto pages = platform::detail::GeneratedCodePages();
     const auto page = std::find_if(pages.begin(), pages.end(), [number](const auto* tables) {
       return tables->number == number;
     });

@@ -246,8 +246,8 @@ class Scheduler {
 std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes) {
   constexpr std::size_t kSmallest = 16 * 1024;
   constexpr std::size_t kLargest = 64 * 1024;
-  constexpr std::size_t kUnknown =
-      32 * 1024;  // sixteen fill a 512 KiB L2, the smallest in wide use
+  // Unknown: sixteen fill a 512 KiB L2, the smallest in wide use.
+  constexpr std::size_t kUnknown = 32 * 1024;
   if (secondLevelCacheBytes == 0) return kUnknown;
   return std::clamp(std::bit_floor(secondLevelCacheBytes / kMd5Lanes), kSmallest, kLargest);
 }

@@ -270,7 +270,7 @@ ANSICRYPT_AVX2 std::size_t CountUnitsAboveAsciiAvx2(const char16_t* text, std::s
     // The sixteen lanes as eight 32-bit sums, then the eight added.
     const __m256i sums = _mm256_add_epi32(_mm256_and_si256(counts, _mm256_set1_epi32(0xFFFF)),
                                           _mm256_srli_epi32(counts, 16));
-    alignas(32) std::array<std::uint32_t, 8> lanes;
+    std::array<std::uint32_t, 8> lanes;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes.data()), sums);
     for (const std::uint32_t lane : lanes) total += lane;
   }
