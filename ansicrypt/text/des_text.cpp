@@ -84,24 +84,22 @@ ByteArray DecryptDes_HexToArr(const Text& hex, DES& keyed) {
   // Half the length, a half rounded to even: 16 -> 8, 15 -> 8, 17 -> 8, 5 -> 2, 7 -> 4.
   const std::size_t half = length / 2;
   const std::size_t count = (length % 2 == 1 && half % 2 == 1) ? half + 1 : half;
-  // One more byte than the digits fill, as the legacy code made it; room for the zero fill too, so
-  // that the cipher works in place.
-  ByteArray cipher;
-  cipher.reserve((count + 1 + 7) / 8 * 8);
-  cipher.resize(count + 1, 0);
+  // The legacy code decrypted one byte more than the digits fill, zero-filled to whole blocks, and
+  // read the text from every block but the last: those are the whole blocks the digits fill, so
+  // only they are decrypted (none below 8 bytes).
+  ByteArray cipher(count / 8 * 8);
   for (std::size_t i = 0; i < length; i += 2) {
     int value = HexDigitValue(hex[i]);
     if (i + 1 < length) value = value * 16 + HexDigitValue(hex[i + 1]);
-    cipher[i / 2] = static_cast<std::uint8_t>(value);
+    if (i / 2 < cipher.size()) cipher[i / 2] = static_cast<std::uint8_t>(value);
     if (i + 2 > kMaxPosition) throw Error(errc::overflow);
   }
+  if (cipher.empty()) return cipher;
   RunDes(cipher, keyed, kDecrypt);
   ByteArray& plain = cipher;
-  // Only the blocks before the last are read: the last holds the extra byte and its zero fill.
-  const auto scanned = plain.end() - 8;
   // The text ends at the first zero byte, where encryption's zero fill begins. Every byte before
   // it is kept, so that multi-byte characters come back whole.
-  plain.erase(std::find(plain.begin(), scanned, std::uint8_t{0}), plain.end());
+  plain.erase(std::find(plain.begin(), plain.end(), std::uint8_t{0}), plain.end());
   return plain;
 }
 

@@ -167,6 +167,31 @@ TEST(DecryptDesHexToStr, OddLengthsFollowTheRoundingRule) {
   EXPECT_EQ(DecryptDes_HexToStr(hex.substr(0, 31), u"k").substr(0, 8), u"sixteen ");
 }
 
+// Every digit count from 0 to 80, random digits of either case, against
+// OpenSSL and the legacy reading: the digits fill half the count rounded to even, plus one byte;
+// that is zero-filled to whole blocks and decrypted, and the text is what precedes the first zero
+// in all but the last block.
+TEST(DecryptDesHexToArr, EveryDigitCountMatchesOpenSsl) {
+  std::mt19937 rng(37);
+  const ByteArray key = {'d', 'i', 'g', 'i', 't', 's'};
+  for (std::size_t length = 0; length <= 80; ++length) {
+    for (int trial = 0; trial < 8; ++trial) {
+      std::string digits(length, '0');
+      for (auto& d : digits) d = "0123456789ABCDEFabcdef"[rng() % 22];
+      std::string even = digits;
+      if (length % 2 == 1) even.insert(length - 1, 1, '0');  // a lone last digit is a byte's value
+      const std::size_t half = length / 2;
+      const std::size_t count = (length % 2 == 1 && half % 2 == 1) ? half + 1 : half;
+      ByteArray cipher = FromHex(even);
+      cipher.resize((count + 1 + 7) / 8 * 8, 0);
+      const ByteArray plain = OracleDes(KeyPart(key, 0), cipher, false);
+      const auto end = std::find(plain.begin(), plain.end() - 8, std::uint8_t{0});
+      EXPECT_EQ(DecryptDes_HexToArr(Ascii(digits), key), ByteArray(plain.begin(), end))
+          << length << " digits " << digits;
+    }
+  }
+}
+
 TEST(DecryptDesHexToStr, WrongKeyGivesOtherTextWithoutError) {
   const Text hex = EncryptDes_StrToHex(u"the secret text", u"right");
   Text result;
