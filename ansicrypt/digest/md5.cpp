@@ -23,6 +23,10 @@ Text RegisterText(std::uint32_t word) {
 
 constexpr std::size_t kFileBufferBytes = 256 * 1024;
 
+// A text's stretches that hold units above ASCII are converted at least this many units at a
+// time, so that the conversion's cost per call stays small beside its work.
+constexpr std::size_t kConvertedStretch = 4096;
+
 }  // namespace
 
 Text clsMD5::RegisterA() const { return RegisterText(DigestState[0]); }
@@ -66,6 +70,28 @@ void clsMD5::Absorb(const std::uint8_t* data, std::size_t n) {
   if (i < n) std::memcpy(BlockBuffer.data(), data + i, n - i);
 }
 
+std::size_t clsMD5::AbsorbAsciiUnits(std::u16string_view units) {
+  std::size_t index = static_cast<std::size_t>(ByteCount) % 64;
+  std::size_t n = 0;
+  const auto narrowIntoBuffer = [&](std::size_t room) {
+    for (; n < units.size() && room > 0 && units[n] < 0x80; ++n, --room) {
+      BlockBuffer[index++] = static_cast<std::uint8_t>(units[n]);
+    }
+    if (index == 64) {
+      detail::Md5Compress(DigestState, BlockBuffer.data(), 1);
+      index = 0;
+    }
+  };
+  if (index > 0) narrowIntoBuffer(64 - index);  // the block being filled first
+  if (index == 0) {
+    const std::size_t blocks = (units.size() - n) / 64;
+    n += 64 * detail::Md5CompressAsciiUnits(DigestState, units.data() + n, blocks);
+    narrowIntoBuffer(64);  // fewer than 64 ASCII units follow the last whole block
+  }
+  ByteCount += static_cast<std::int32_t>(n);
+  return n;
+}
+
 void clsMD5::FinishDigest() {
   if (ByteCount >= kMaxFileBytes) throw Error(errc::overflow);  // ByteCount * 8 would overflow
   const std::uint32_t bits = static_cast<std::uint32_t>(ByteCount) * 8;
@@ -81,22 +107,37 @@ void clsMD5::FinishDigest() {
 Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 
 // The text's bytes are digested as the code page gives them, piece by piece (a table code page's
-// bytes are never held whole). The state is reset when the first bytes arrive, so that a
-// conversion that fails before them leaves it as Md5_Arr_Calc(TextToAnsi(text)) would.
+// bytes are never held whole). ASCII units are their own bytes in every code page, and a text
+// cut before an ASCII unit converts as its two parts do: runs of them are digested from the text
+// itself, whole blocks without a copy, and the stretches between them go through the code page.
+// The state is reset when the first bytes arrive, so that a conversion that fails before them
+// leaves it as Md5_Arr_Calc(TextToAnsi(text)) would.
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
   bool started = false;
   const auto start = [this, &started] {
     if (!started) ResetState();
     started = true;
   };
+  const auto room = [this] { return kMaxTextBytes - static_cast<std::size_t>(ByteCount); };
   try {
-    platform::TextToAnsiInPieces(SourceString, [this, &start](std::span<const std::uint8_t> piece) {
-      start();
-      if (piece.size() > kMaxTextBytes - static_cast<std::size_t>(ByteCount)) {
-        throw Error(errc::overflow);
+    std::u16string_view rest(SourceString);
+    while (!rest.empty()) {
+      if (rest.front() < 0x80) {
+        start();
+        rest.remove_prefix(AbsorbAsciiUnits(rest.substr(0, room())));
+        if (rest.empty()) break;
+        if (rest.front() < 0x80) throw Error(errc::overflow);  // more bytes than there is room for
       }
-      Absorb(piece.data(), piece.size());
-    });
+      // Up to the first ASCII unit past the next kConvertedStretch units.
+      std::size_t cut = std::min(rest.size(), kConvertedStretch);
+      while (cut < rest.size() && rest[cut] >= 0x80) ++cut;
+      platform::TextToAnsiInPieces(rest.substr(0, cut), [&](std::span<const std::uint8_t> piece) {
+        start();
+        if (piece.size() > room()) throw Error(errc::overflow);
+        Absorb(piece.data(), piece.size());
+      });
+      rest.remove_prefix(cut);
+    }
   } catch (...) {
     if (started) ResetState();  // as Md5_Arr_Calc leaves it when the bytes are too many
     throw;

@@ -111,6 +111,9 @@ class clsMD5 {
   // source holds fewer than n bytes.
   void AbsorbBytes(std::int32_t n, const ByteArray& source);
   void Absorb(const std::uint8_t* data, std::size_t n);
+  // Feeds the leading units of `units` that are below U+0080, each as its own byte, and returns
+  // how many it fed; the caller keeps the count within kMaxTextBytes.
+  std::size_t AbsorbAsciiUnits(std::u16string_view units);
   // Pads, appends the bit length and leaves the digest in DigestState. errc::overflow at 2^28
   // bytes or more, before anything is absorbed.
   void FinishDigest();

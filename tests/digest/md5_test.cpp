@@ -101,6 +101,59 @@ TEST(Md5String, TextsOfSeveralPiecesDigestAsTheirWholeBytes) {
   }
 }
 
+// ASCII runs are digested from the text itself: one unit that is not ASCII at every place of a
+// 192-unit ASCII text, in every code page, among them units whose low byte is ASCII (U+0100,
+// U+0141, U+FF41) and halves of surrogate pairs, alone and paired across a block's end.
+TEST(Md5String, EveryUnitPlaceAmongAsciiBlocksMatchesOpenSsl) {
+  std::vector<unsigned> pages = BestFitCodePages();
+  pages.push_back(65001);
+  const char16_t units[] = {0x7F,   0x80,   0xFF,   0x100,  0x141,  0x4E2D,
+                            0x8000, 0xD800, 0xDC00, 0xFF41, 0xFFFF, 0xE9};
+  for (const unsigned page : pages) {
+    const CodePageScope scope(page);
+    clsMD5 md5;
+    for (const char16_t unit : units) {
+      for (std::size_t at = 0; at < 130; ++at) {
+        Text text(192, u'a');
+        for (std::size_t k = 0; k < text.size(); ++k) text[k] = static_cast<char16_t>(0x20 + k % 95);
+        text[at] = unit;
+        EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text)))
+            << page << " U+" << std::hex << unsigned{unit} << std::dec << " at " << at;
+      }
+    }
+    // A pair whose halves fall in two blocks of the text; a run of them, then ASCII.
+    for (std::size_t at = 60; at < 68; ++at) {
+      Text text(192, u'z');
+      text.replace(at, 2, u"\U0001F600");
+      text.insert(140, u"\U0001F600\U0001F600\u00E9");
+      EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text))) << page;
+    }
+  }
+}
+
+// The limit where ASCII runs follow units of two bytes: the bytes, not the units, are counted.
+TEST(Md5String, LimitCountsBytesAcrossAsciiRuns) {
+  const CodePageScope scope(936);
+  clsMD5 bytes;
+  bytes.Md5_String_Calc(u"abc");
+  EXPECT_EQ(ErrorOf([&] { bytes.Md5_Arr_Calc(ByteArray(32768, 'x')); }), errc::overflow);
+  for (const std::size_t wide : {1U, 63U, 64U, 1000U}) {
+    Text text(wide, u'\u4E2D');  // two bytes each
+    text.append(32767 - 2 * wide, u'x');
+    clsMD5 md5;
+    EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text))) << wide;
+    text += u'x';
+    md5.Md5_String_Calc(u"abc");
+    EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(text); }), errc::overflow) << wide;
+    EXPECT_EQ(md5.RegisterA(), bytes.RegisterA()) << wide;
+    EXPECT_EQ(md5.RegisterD(), bytes.RegisterD());
+    // The one byte too many is a unit of two bytes after the ASCII run.
+    text.back() = u'\u4E2D';
+    text.erase(text.size() - 2, 1);
+    EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(text); }), errc::overflow) << wide;
+  }
+}
+
 TEST(Md5String, EmptyTextAndRegisters) {
   clsMD5 md5;
   EXPECT_EQ(md5.RegisterA(), u"0");

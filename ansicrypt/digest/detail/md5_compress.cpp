@@ -53,14 +53,16 @@ inline void StepI(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint3
   a = std::rotl(a, S) + b;
 }
 
-}  // namespace
-
-void Md5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* blocks,
-                 std::size_t count) {
+// The transform of whole blocks while `loadBlock(x)` fills the next block's 16 words into x and
+// says it has one; returns the number transformed.
+template <class LoadBlock>
+inline std::size_t CompressBlocks(std::array<std::uint32_t, 4>& state, std::size_t count,
+                                  LoadBlock loadBlock) {
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-  for (; count > 0; --count, blocks += 64) {
+  std::size_t done = 0;
+  for (; done < count; ++done) {
     std::uint32_t x[16];
-    for (int j = 0; j < 16; ++j) x[j] = LoadBlockWord(blocks, j);
+    if (!loadBlock(x)) break;
     const std::uint32_t a0 = a, b0 = b, c0 = c, d0 = d;
     // The constants T[i] = floor(2^32 * |sin i|) and the shifts, as RFC 1321 section 3.4 lists
     // them.
@@ -107,6 +109,37 @@ void Md5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* blocks
     d += d0;
   }
   state = {a, b, c, d};
+  return done;
+}
+
+}  // namespace
+
+void Md5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* blocks,
+                 std::size_t count) {
+  CompressBlocks(state, count, [&blocks](std::uint32_t(&x)[16]) {
+    for (int j = 0; j < 16; ++j) x[j] = LoadBlockWord(blocks, j);
+    blocks += 64;
+    return true;
+  });
+}
+
+// The bytes are the units' values, whatever the machine's byte order. The check and
+// the narrowing depend on the text only, not on the previous block's result, so the processor
+// runs them while the steps of that block are still waiting on one another.
+std::size_t Md5CompressAsciiUnits(std::array<std::uint32_t, 4>& state, const char16_t* units,
+                                  std::size_t count) {
+  return CompressBlocks(state, count, [&units](std::uint32_t(&x)[16]) {
+    std::uint8_t bytes[64];
+    unsigned any = 0;
+    for (int k = 0; k < 64; ++k) {
+      any |= units[k];
+      bytes[k] = static_cast<std::uint8_t>(units[k]);
+    }
+    if (any >= 0x80) return false;
+    for (int j = 0; j < 16; ++j) x[j] = LoadBlockWord(bytes, j);
+    units += 64;
+    return true;
+  });
 }
 
 }  // namespace ansicrypt::detail

@@ -11,4 +11,10 @@ namespace ansicrypt::detail {
 void Md5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* blocks,
                  std::size_t count);
 
+// The same for blocks of 64 UTF-16 units below U+0080, each unit standing for its own byte, up to
+// `count` blocks: stops before the first block that holds any other unit and returns the number
+// of blocks transformed.
+std::size_t Md5CompressAsciiUnits(std::array<std::uint32_t, 4>& state, const char16_t* units,
+                                  std::size_t count);
+
 }  // namespace ansicrypt::detail
