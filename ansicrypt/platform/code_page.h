@@ -13,6 +13,8 @@
 //    character (U+30FB in 932, "?" elsewhere).
 //  - 65001 is UTF-8: each byte of an ill-formed sequence gives U+FFFD; an unpaired surrogate gives
 //    EF BF BD (U+FFFD).
+//  - in every code page an ASCII unit (below U+0080) gives its own byte and reads back from it, and
+//    a text cut before an ASCII unit gives the bytes of its two parts, one after the other.
 // The settings are process-wide, and a thread may override them for a scope of its own
 // (ScopedAnsiCodePage, ScopedAnsiBestFit); conversions are safe to run on several threads at once.
 #pragma once
