@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace ansicrypt;
   using detail::kMd5Lanes;
   fuzz::FuzzInput input(data, size);
-  const std::uint32_t active = input.Byte() | (std::uint32_t{input.Byte()} << 8);
+  std::uint32_t active = 0;
+  for (int k = 0; k < 4; ++k) active |= std::uint32_t{input.Byte()} << (8 * k);
   const std::size_t count = 1 + input.Byte() % 4;
   detail::Md5LaneStates start{};
   for (std::size_t w = 0; w < 4; ++w) {

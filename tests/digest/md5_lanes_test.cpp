@@ -57,9 +57,15 @@ class Md5Paths : public testing::TestWithParam<SimdLevel> {
 TEST_P(Md5Paths, LanesEqualOneMessageTransform) {
   const SimdScope path(GetParam());
   std::mt19937 rng(7);
-  for (int trial = 0; trial < 200; ++trial) {
+  // Every lane, each half alone, lanes either side of the halves' border, the two outermost, one
+  // lane alone at each end; then random sets, some within one half.
+  const std::uint32_t chosen[] = {0xFFFFFFFF, 0x0000FFFF, 0xFFFF0000, 0x00018000,
+                                  0x80000001, 0x00000001, 0x80000000, 0x00010000};
+  for (int trial = 0; trial < 300; ++trial) {
     const std::size_t count = 1 + rng() % 5;
-    const std::uint32_t active = trial == 0 ? 0xFFFF : static_cast<std::uint32_t>(rng() & 0xFFFF);
+    std::uint32_t active = static_cast<std::uint32_t>(rng());
+    if (trial % 3 == 1) active &= trial % 2 == 0 ? 0xFFFF0000 : 0x0000FFFF;
+    if (trial < static_cast<int>(std::size(chosen))) active = chosen[trial];
     detail::Md5LaneStates states{};
     std::vector<ByteArray> data(kMd5Lanes);
     const std::uint8_t* blocks[kMd5Lanes] = {};
@@ -236,27 +242,35 @@ LaneRun RunLanes(const std::vector<std::filesystem::path>& files,
   return run;
 }
 
-// The lanes' read buffers, sized to the second-level cache: sixteen fill it, within 16-64 KiB.
+// The lanes' read buffers, sized to the second-level cache: the buffers of the lanes in use fill
+// it, within 16-64 KiB.
 struct CacheAndBuffer {
   std::size_t cacheBytes;
+  std::size_t lanes;
   std::size_t bufferBytes;
 };
 
 class Md5LaneBuffers : public testing::TestWithParam<CacheAndBuffer> {};
 
 TEST_P(Md5LaneBuffers, SizedToTheCache) {
-  EXPECT_EQ(detail::Md5LaneBufferBytes(GetParam().cacheBytes), GetParam().bufferBytes);
+  EXPECT_EQ(detail::Md5LaneBufferBytes(GetParam().cacheBytes, GetParam().lanes),
+            GetParam().bufferBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Caches, Md5LaneBuffers,
-                         testing::Values(CacheAndBuffer{0, 32 * 1024},  // the machine does not say
-                                         CacheAndBuffer{1, 16 * 1024},
-                                         CacheAndBuffer{256 * 1024, 16 * 1024},
-                                         CacheAndBuffer{512 * 1024, 32 * 1024},
-                                         CacheAndBuffer{768 * 1024, 32 * 1024},
-                                         CacheAndBuffer{1024 * 1024, 64 * 1024},
-                                         CacheAndBuffer{std::size_t{1} << 40, 64 * 1024},
-                                         CacheAndBuffer{SIZE_MAX, 64 * 1024}));
+                         testing::Values(CacheAndBuffer{0, 16, 32 * 1024},  // the machine does not say
+                                         CacheAndBuffer{0, 32, 16 * 1024},
+                                         CacheAndBuffer{1, 16, 16 * 1024},
+                                         CacheAndBuffer{256 * 1024, 16, 16 * 1024},
+                                         CacheAndBuffer{512 * 1024, 16, 32 * 1024},
+                                         CacheAndBuffer{512 * 1024, 32, 16 * 1024},
+                                         CacheAndBuffer{768 * 1024, 16, 32 * 1024},
+                                         CacheAndBuffer{1024 * 1024, 16, 64 * 1024},
+                                         CacheAndBuffer{1024 * 1024, 32, 32 * 1024},
+                                         CacheAndBuffer{2048 * 1024, 32, 64 * 1024},
+                                         CacheAndBuffer{std::size_t{1} << 40, 32, 64 * 1024},
+                                         CacheAndBuffer{SIZE_MAX, 16, 64 * 1024},
+                                         CacheAndBuffer{1024 * 1024, 0, 64 * 1024}));
 
 // What the processor says, if anything, is a whole number of KiB from 64 KiB to 1 GiB: a field
 // read from the wrong bits or in the wrong unit is not.

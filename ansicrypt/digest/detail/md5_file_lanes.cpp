@@ -48,8 +48,9 @@ class Scheduler {
         cancel_(cancel),
         pool_(pool),
         bufferBytes_(bufferBytes),
-        buffers_(new std::uint8_t[kMd5Lanes * bufferBytes]) {  // not zeroed: every read fills it
-    for (std::size_t l = 0; l < kMd5Lanes; ++l) lanes_[l].buffer = buffers_.get() + l * bufferBytes;
+        laneCount_(Md5LanesInUse()),
+        buffers_(new std::uint8_t[laneCount_ * bufferBytes]) {  // not zeroed: every read fills it
+    for (std::size_t l = 0; l < laneCount_; ++l) lanes_[l].buffer = buffers_.get() + l * bufferBytes;
   }
 
   void Run() {
@@ -57,7 +58,7 @@ class Scheduler {
       std::uint32_t active = 0;
       std::size_t count = SIZE_MAX;
       waiting_ = false;
-      for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+      for (std::size_t l = 0; l < laneCount_; ++l) {
         if (!Prepare(l)) continue;
         active |= std::uint32_t{1} << l;
         count = std::min(count, lanes_[l].available / 64);
@@ -65,14 +66,14 @@ class Scheduler {
       if (active == 0) return;
       if (static_cast<std::size_t>(std::popcount(active)) >= Md5LanesWorthwhile()) {
         const std::uint8_t* blocks[kMd5Lanes] = {};
-        for (std::size_t l = 0; l < kMd5Lanes; ++l) blocks[l] = lanes_[l].data;
+        for (std::size_t l = 0; l < laneCount_; ++l) blocks[l] = lanes_[l].data;
         Md5CompressLanes(states_, blocks, active, count);
-        for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+        for (std::size_t l = 0; l < laneCount_; ++l) {
           if ((active >> l) & 1) Advance(lanes_[l], count);
         }
       } else {
         // Too few lanes for the vector path: each absorbs all it has, one message at a time.
-        for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+        for (std::size_t l = 0; l < laneCount_; ++l) {
           if ((active >> l) & 1) AbsorbWholeBlocks(l);
         }
       }
@@ -233,6 +234,7 @@ class Scheduler {
   const std::atomic<bool>* cancel_;
   Md5DescriptorPool* pool_;
   std::size_t bufferBytes_;
+  std::size_t laneCount_;  // lanes in use, kMd5Lanes at most
   std::unique_ptr<std::uint8_t[]> buffers_;
   std::array<Lane, kMd5Lanes> lanes_;
   Md5LaneStates states_{};
@@ -243,13 +245,12 @@ class Scheduler {
 
 }  // namespace
 
-std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes) {
+std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes, std::size_t lanes) {
   constexpr std::size_t kSmallest = 16 * 1024;
   constexpr std::size_t kLargest = 64 * 1024;
-  // Unknown: sixteen fill a 512 KiB L2, the smallest in wide use.
-  constexpr std::size_t kUnknown = 32 * 1024;
-  if (secondLevelCacheBytes == 0) return kUnknown;
-  return std::clamp(std::bit_floor(secondLevelCacheBytes / kMd5Lanes), kSmallest, kLargest);
+  // Unknown: a 512 KiB L2, the smallest in wide use.
+  const std::size_t cache = secondLevelCacheBytes == 0 ? 512 * 1024 : secondLevelCacheBytes;
+  return std::clamp(std::bit_floor(cache / std::max<std::size_t>(lanes, 1)), kSmallest, kLargest);
 }
 
 bool IsStreamPath(const std::filesystem::path& path) {
@@ -311,8 +312,8 @@ void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool)>& ne
                         const std::atomic<bool>* cancel, Md5DescriptorPool* pool,
                         std::size_t laneBufferBytes) {
   if (laneBufferBytes == 0) {
-    static const std::size_t machine = Md5LaneBufferBytes(SecondLevelCacheBytes());
-    laneBufferBytes = machine;
+    static const std::size_t machineCache = SecondLevelCacheBytes();
+    laneBufferBytes = Md5LaneBufferBytes(machineCache, Md5LanesInUse());
   }
   // A whole number of blocks, at least one (a lane must be able to hold a block to absorb it),
   // and no more than the largest size the machine would get, many times over.

@@ -60,11 +60,11 @@ class Md5DescriptorPool {
 };
 
 // The size of each lane's read buffer on a machine with this much second-level cache per core (0:
-// unknown): the sixteen buffers fit in it, so that the lines a read copies into are still there
-// when the lanes consume them (with a 512 KiB L2, 64 KiB buffers made the reads' copies cost as
-// much as the digests). A power of two from 16 KiB to 64 KiB: smaller reads cost more calls, and
-// larger ones gain nothing.
-std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes);
+// unknown, taken as 512 KiB) and `lanes` lanes in use: the buffers of all lanes fit in it, so that
+// the lines a read copies into are still there when the lanes consume them (with a 512 KiB L2,
+// sixteen 64 KiB buffers made the reads' copies cost as much as the digests). A power of two from
+// 16 KiB to 64 KiB: smaller reads cost more calls, and larger ones gain nothing.
+std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes, std::size_t lanes);
 
 // Takes files from `next` whenever a lane is free, reads each from its start to its end, and hands
 // every outcome to `done` as the file finishes: in completion order, not in the order of `next`.
@@ -77,7 +77,7 @@ std::size_t Md5LaneBufferBytes(std::size_t secondLevelCacheBytes);
 // on the calling thread. When `cancel` is given and becomes true, returns soon after without
 // finishing the files in the lanes.
 // `laneBufferBytes` sizes each lane's read buffer (rounded down to a multiple of 64, within 64
-// bytes and 1 MiB); 0 takes Md5LaneBufferBytes(SecondLevelCacheBytes()).
+// bytes and 1 MiB); 0 takes Md5LaneBufferBytes(SecondLevelCacheBytes(), Md5LanesInUse()).
 void DigestFilesInLanes(const std::function<std::optional<Md5FileJob>(bool wait)>& next,
                         const std::function<void(std::size_t index, Md5FileOutcome&)>& done,
                         const std::atomic<bool>* cancel = nullptr,

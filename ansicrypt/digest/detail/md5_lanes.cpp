@@ -27,9 +27,13 @@ void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
   }
 }
 
+std::size_t Md5LanesInUse() { return ActiveSimdLevel() == SimdLevel::kAvx512 ? 32 : 16; }
+
 std::size_t Md5LanesWorthwhile() {
-  // A step of all sixteen lanes costs about as much as one and a half blocks of one message with
-  // AVX-512 and two and a half with AVX2 (md5_lanes against md5_engine in the benchmarks).
+  // A step of sixteen lanes costs about as much as one and a half blocks of one message with
+  // AVX-512 and two and a half with AVX2 (md5_lanes against md5_engine in the benchmarks); with
+  // AVX-512 a step of lanes in both halves costs little more where the vector instructions take
+  // two cycles, and about twice as much where they take one.
   switch (ActiveSimdLevel()) {
     case SimdLevel::kAvx512:
       return 2;

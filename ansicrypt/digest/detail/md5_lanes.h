@@ -1,6 +1,6 @@
-// MD5 of sixteen independent messages at once: each SIMD lane carries the state of one message.
-// A file's digest is one serial chain of blocks, but the chains of different files are
-// independent, so the vector units can advance sixteen of them in the time one takes.
+// MD5 of 32 independent messages at once: each SIMD lane carries the state of one message. A
+// file's digest is one serial chain of blocks, but the chains of different files are independent,
+// so the vector units can advance many of them in the time one takes.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 
 namespace ansicrypt::detail {
 
-inline constexpr std::size_t kMd5Lanes = 16;
+inline constexpr std::size_t kMd5Lanes = 32;  // one bit each in `active`
 
 // The states of the lanes, word by word: words[w][l] is word w (A, B, C, D) of lane l, so that
 // each word of all lanes loads as one vector.
@@ -29,6 +29,11 @@ struct Md5LaneStates {
 // left as they are. The path follows ActiveSimdLevel().
 void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
                       std::uint32_t active, std::size_t count);
+
+// How many lanes Md5CompressLanes advances together at the SIMD level in use, at most kMd5Lanes:
+// 32 with AVX-512 (two registers per word), 16 otherwise (two AVX2 sets of eight, or the
+// one-message transform, for which the number does not matter). Callers keep that many busy.
+std::size_t Md5LanesInUse();
 
 // The fewest active lanes for which Md5CompressLanes beats the one-message transform run lane by
 // lane, at the SIMD level in use: below it, callers digest the few messages one at a time.

@@ -1,6 +1,7 @@
-// Sixteen MD5 lanes as two sets of eight in AVX2 registers, advanced side by side: each step is
-// a chain of dependent instructions, and the second set fills the first one's wait. This file
-// alone is compiled for AVX2 and is called only where the processor has it.
+// MD5 lanes sixteen at a time, as two sets of eight in AVX2 registers advanced side by side: each
+// step is a chain of dependent instructions, and the second set fills the first one's wait (four
+// sets would hold all sixteen registers in state words alone). This file alone is compiled for
+// AVX2 and is called only where the processor has it.
 #include "ansicrypt/digest/detail/md5_lanes.h"
 
 #ifdef __AVX2__  // the build gives this file the instruction set on x86-64 only
@@ -57,6 +58,7 @@ __m256i LaneMask(std::uint32_t active) {  // all ones in lane l where bit l of `
 }
 
 struct Avx2Ops {
+  static constexpr std::size_t kLanes = 16;
   using V = Pair;
   static V Add(V a, V b) {
     return Each(a, b, [](__m256i x, __m256i y) { return _mm256_add_epi32(x, y); });
@@ -99,9 +101,10 @@ struct Avx2Ops {
     };
     return {i(b.lo, c.lo, d.lo), i(b.hi, c.hi, d.hi)};
   }
+  // Unaligned moves: the states may be on a stack that a Windows compiler does not align to 32.
   static V LoadState(const std::uint32_t* words) {
-    return {_mm256_load_si256(reinterpret_cast<const __m256i*>(words)),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(words + 8))};
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 8))};
   }
   static void StoreState(std::uint32_t* words, V v, std::uint32_t active) {
     _mm256_maskstore_epi32(reinterpret_cast<int*>(words), LaneMask(active), v.lo);
@@ -121,7 +124,11 @@ struct Avx2Ops {
 
 void Md5CompressLanesAvx2(Md5LaneStates& states, const std::uint8_t* const* blocks,
                           std::uint32_t active, std::size_t count) {
-  md5lanes::Engine<Avx2Ops>::Run(states, blocks, active, count);
+  for (std::size_t first = 0; first < kMd5Lanes; first += Avx2Ops::kLanes) {
+    if (((active >> first) & 0xFFFF) != 0) {
+      md5lanes::Engine<Avx2Ops>::Run(states, blocks, active, count, first);
+    }
+  }
 }
 
 #else

@@ -1,6 +1,8 @@
-// Sixteen MD5 lanes in one AVX-512 register per state word: the round functions are one
-// ternary-logic instruction each and the rotations one instruction. This file alone is compiled
-// for AVX-512 and is called only where the processor has it.
+// MD5 lanes in AVX-512 registers, sixteen to a register: the round functions are one
+// ternary-logic instruction each and the rotations one instruction. Where both halves of the 32
+// lanes are busy, two registers per state word advance side by side, so that one fills the
+// other's wait on processors whose vector instructions take two cycles. This file alone is
+// compiled for AVX-512 and is called only where the processor has it.
 #include "ansicrypt/digest/detail/md5_lanes.h"
 
 #ifdef __AVX512F__  // the build gives this file the instruction set on x86-64 only
@@ -21,6 +23,7 @@ namespace ansicrypt::detail {
 namespace {
 
 struct Avx512Ops {
+  static constexpr std::size_t kLanes = 16;
   using V = __m512i;
   static V Add(V a, V b) { return _mm512_add_epi32(a, b); }
   static V Broadcast(std::uint32_t word) { return _mm512_set1_epi32(static_cast<int>(word)); }
@@ -32,7 +35,8 @@ struct Avx512Ops {
   static V G(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kG); }
   static V H(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kH); }
   static V I(V b, V c, V d) { return _mm512_ternarylogic_epi32(b, c, d, md5lanes::kI); }
-  static V LoadState(const std::uint32_t* words) { return _mm512_load_si512(words); }
+  // An unaligned load: the states may be on a stack that a Windows compiler does not align to 64.
+  static V LoadState(const std::uint32_t* words) { return _mm512_loadu_si512(words); }
   static void StoreState(std::uint32_t* words, V v, std::uint32_t active) {
     _mm512_mask_storeu_epi32(words, static_cast<__mmask16>(active), v);
   }
@@ -71,11 +75,58 @@ struct Avx512Ops {
   }
 };
 
+// Lanes 0..15 and 16..31 side by side.
+struct Avx512PairOps {
+  static constexpr std::size_t kLanes = 32;
+  struct V {
+    __m512i lo, hi;
+  };
+  static V Add(V a, V b) { return {Avx512Ops::Add(a.lo, b.lo), Avx512Ops::Add(a.hi, b.hi)}; }
+  static V Broadcast(std::uint32_t word) {
+    const __m512i w = Avx512Ops::Broadcast(word);
+    return {w, w};
+  }
+  template <int S>
+  static V Rotl(V a) {
+    return {Avx512Ops::Rotl<S>(a.lo), Avx512Ops::Rotl<S>(a.hi)};
+  }
+  static V F(V b, V c, V d) {
+    return {Avx512Ops::F(b.lo, c.lo, d.lo), Avx512Ops::F(b.hi, c.hi, d.hi)};
+  }
+  static V G(V b, V c, V d) {
+    return {Avx512Ops::G(b.lo, c.lo, d.lo), Avx512Ops::G(b.hi, c.hi, d.hi)};
+  }
+  static V H(V b, V c, V d) {
+    return {Avx512Ops::H(b.lo, c.lo, d.lo), Avx512Ops::H(b.hi, c.hi, d.hi)};
+  }
+  static V I(V b, V c, V d) {
+    return {Avx512Ops::I(b.lo, c.lo, d.lo), Avx512Ops::I(b.hi, c.hi, d.hi)};
+  }
+  static V LoadState(const std::uint32_t* words) {
+    return {Avx512Ops::LoadState(words), Avx512Ops::LoadState(words + 16)};
+  }
+  static void StoreState(std::uint32_t* words, V v, std::uint32_t active) {
+    Avx512Ops::StoreState(words, v.lo, active & 0xFFFF);
+    Avx512Ops::StoreState(words + 16, v.hi, active >> 16);
+  }
+  static void LoadWords(const std::uint8_t* const* lanes, V (&x)[16]) {
+    __m512i lo[16], hi[16];
+    Avx512Ops::LoadWords(lanes, lo);
+    Avx512Ops::LoadWords(lanes + 16, hi);
+    for (std::size_t j = 0; j < 16; ++j) x[j] = {lo[j], hi[j]};
+  }
+};
+
 }  // namespace
 
 void Md5CompressLanesAvx512(Md5LaneStates& states, const std::uint8_t* const* blocks,
                             std::uint32_t active, std::size_t count) {
-  md5lanes::Engine<Avx512Ops>::Run(states, blocks, active, count);
+  static_assert(kMd5Lanes == Avx512PairOps::kLanes);
+  if ((active & 0xFFFF) != 0 && (active >> 16) != 0) {
+    md5lanes::Engine<Avx512PairOps>::Run(states, blocks, active, count, 0);
+  } else {
+    md5lanes::Engine<Avx512Ops>::Run(states, blocks, active, count, (active & 0xFFFF) != 0 ? 0 : 16);
+  }
 }
 
 #else

@@ -1,6 +1,6 @@
 // The MD5 block transform over vectors of lanes, generic over a vector type: included only by the
-// files compiled for an instruction set (md5_lanes_avx512.cpp, md5_lanes_avx2.cpp), each with an
-// Ops of its own that supplies V (a 32-bit word of each of the 16 lanes) and Add, Broadcast,
+// files compiled for an instruction set (md5_lanes_avx512.cpp, md5_lanes_avx2.cpp), each with
+// Ops of its own that supply kLanes, V (a 32-bit word of each of kLanes lanes) and Add, Broadcast,
 // Rotl<s>, the round functions F, G, H, I (or, instead of G, And and AndNot), LoadState,
 // StoreState (to the lanes in `active` only) and LoadWords (the 16 words of one block of each
 // lane, one vector per word: little-endian, as MD5 reads its words, which x86-64's loads are).
@@ -101,28 +101,31 @@ struct Engine {
     (Step<I>(s, x), ...);
   }
 
+  // Lanes first .. first + Ops::kLanes - 1 of the states and blocks.
   static void Run(Md5LaneStates& states, const std::uint8_t* const* blocks, std::uint32_t active,
-                  std::size_t count) {
+                  std::size_t count, std::size_t first) {
     // Idle lanes read a block of zeros that stays in place; their results are not stored.
     alignas(64) static constexpr std::uint8_t kIdle[64] = {};
-    const std::uint8_t* next[kMd5Lanes];
-    std::size_t stride[kMd5Lanes];
-    for (std::size_t l = 0; l < kMd5Lanes; ++l) {
-      const bool on = ((active >> l) & 1) != 0;
-      next[l] = on ? blocks[l] : kIdle;
+    const std::uint32_t mine = static_cast<std::uint32_t>(
+        (active >> first) & ((std::uint64_t{1} << Ops::kLanes) - 1));
+    const std::uint8_t* next[Ops::kLanes];
+    std::size_t stride[Ops::kLanes];
+    for (std::size_t l = 0; l < Ops::kLanes; ++l) {
+      const bool on = ((mine >> l) & 1) != 0;
+      next[l] = on ? blocks[first + l] : kIdle;
       stride[l] = on ? 64 : 0;
     }
     V s[4];
-    for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::LoadState(states.words[w]);
+    for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::LoadState(states.words[w] + first);
     for (; count > 0; --count) {
       V x[16];
       Ops::LoadWords(next, x);
-      for (std::size_t l = 0; l < kMd5Lanes; ++l) next[l] += stride[l];
+      for (std::size_t l = 0; l < Ops::kLanes; ++l) next[l] += stride[l];
       V t[4] = {s[0], s[1], s[2], s[3]};
       Steps(t, x, std::make_index_sequence<64>{});
       for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::Add(s[w], t[w]);
     }
-    for (std::size_t w = 0; w < 4; ++w) Ops::StoreState(states.words[w], s[w], active);
+    for (std::size_t w = 0; w < 4; ++w) Ops::StoreState(states.words[w] + first, s[w], mine);
   }
 };
 
