@@ -1,5 +1,6 @@
-// Digests of named files for md5, taken in the order of the names: the files are digested sixteen
-// at a time in the library's vector lanes, on `jobs` threads each with lanes of its own.
+// Digests of named files for md5, taken in the order of the names: the files are digested 16 (32
+// with AVX-512) at a time in the library's vector lanes, on `jobs` threads each with lanes of its
+// own.
 #pragma once
 
 #include <atomic>

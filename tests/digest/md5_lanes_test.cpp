@@ -257,20 +257,17 @@ TEST_P(Md5LaneBuffers, SizedToTheCache) {
             GetParam().bufferBytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Caches, Md5LaneBuffers,
-                         testing::Values(CacheAndBuffer{0, 16, 32 * 1024},  // the machine does not say
-                                         CacheAndBuffer{0, 32, 16 * 1024},
-                                         CacheAndBuffer{1, 16, 16 * 1024},
-                                         CacheAndBuffer{256 * 1024, 16, 16 * 1024},
-                                         CacheAndBuffer{512 * 1024, 16, 32 * 1024},
-                                         CacheAndBuffer{512 * 1024, 32, 16 * 1024},
-                                         CacheAndBuffer{768 * 1024, 16, 32 * 1024},
-                                         CacheAndBuffer{1024 * 1024, 16, 64 * 1024},
-                                         CacheAndBuffer{1024 * 1024, 32, 32 * 1024},
-                                         CacheAndBuffer{2048 * 1024, 32, 64 * 1024},
-                                         CacheAndBuffer{std::size_t{1} << 40, 32, 64 * 1024},
-                                         CacheAndBuffer{SIZE_MAX, 16, 64 * 1024},
-                                         CacheAndBuffer{1024 * 1024, 0, 64 * 1024}));
+INSTANTIATE_TEST_SUITE_P(
+    Caches, Md5LaneBuffers,
+    testing::Values(
+        CacheAndBuffer{0, 16, 32 * 1024},  // the machine does not say
+        CacheAndBuffer{0, 32, 16 * 1024}, CacheAndBuffer{1, 16, 16 * 1024},
+        CacheAndBuffer{256 * 1024, 16, 16 * 1024}, CacheAndBuffer{512 * 1024, 16, 32 * 1024},
+        CacheAndBuffer{512 * 1024, 32, 16 * 1024}, CacheAndBuffer{768 * 1024, 16, 32 * 1024},
+        CacheAndBuffer{1024 * 1024, 16, 64 * 1024}, CacheAndBuffer{1024 * 1024, 32, 32 * 1024},
+        CacheAndBuffer{2048 * 1024, 32, 64 * 1024},
+        CacheAndBuffer{std::size_t{1} << 40, 32, 64 * 1024},
+        CacheAndBuffer{SIZE_MAX, 16, 64 * 1024}, CacheAndBuffer{1024 * 1024, 0, 64 * 1024}));
 
 // What the processor says, if anything, is a whole number of KiB from 64 KiB to 1 GiB: a field
 // read from the wrong bits or in the wrong unit is not.

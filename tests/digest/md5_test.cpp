@@ -115,7 +115,8 @@ TEST(Md5String, EveryUnitPlaceAmongAsciiBlocksMatchesOpenSsl) {
     for (const char16_t unit : units) {
       for (std::size_t at = 0; at < 130; ++at) {
         Text text(192, u'a');
-        for (std::size_t k = 0; k < text.size(); ++k) text[k] = static_cast<char16_t>(0x20 + k % 95);
+        for (std::size_t k = 0; k < text.size(); ++k)
+          text[k] = static_cast<char16_t>(0x20 + k % 95);
         text[at] = unit;
         EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text)))
             << page << " U+" << std::hex << unsigned{unit} << std::dec << " at " << at;

@@ -50,7 +50,8 @@ class Scheduler {
         bufferBytes_(bufferBytes),
         laneCount_(Md5LanesInUse()),
         buffers_(new std::uint8_t[laneCount_ * bufferBytes]) {  // not zeroed: every read fills it
-    for (std::size_t l = 0; l < laneCount_; ++l) lanes_[l].buffer = buffers_.get() + l * bufferBytes;
+    for (std::size_t l = 0; l < laneCount_; ++l)
+      lanes_[l].buffer = buffers_.get() + l * bufferBytes;
   }
 
   void Run() {

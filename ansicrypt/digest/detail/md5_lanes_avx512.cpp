@@ -125,7 +125,8 @@ void Md5CompressLanesAvx512(Md5LaneStates& states, const std::uint8_t* const* bl
   if ((active & 0xFFFF) != 0 && (active >> 16) != 0) {
     md5lanes::Engine<Avx512PairOps>::Run(states, blocks, active, count, 0);
   } else {
-    md5lanes::Engine<Avx512Ops>::Run(states, blocks, active, count, (active & 0xFFFF) != 0 ? 0 : 16);
+    md5lanes::Engine<Avx512Ops>::Run(states, blocks, active, count,
+                                     (active & 0xFFFF) != 0 ? 0 : 16);
   }
 }
 

@@ -106,8 +106,8 @@ struct Engine {
                   std::size_t count, std::size_t first) {
     // Idle lanes read a block of zeros that stays in place; their results are not stored.
     alignas(64) static constexpr std::uint8_t kIdle[64] = {};
-    const std::uint32_t mine = static_cast<std::uint32_t>(
-        (active >> first) & ((std::uint64_t{1} << Ops::kLanes) - 1));
+    const std::uint32_t mine =
+        static_cast<std::uint32_t>((active >> first) & ((std::uint64_t{1} << Ops::kLanes) - 1));
     const std::uint8_t* next[Ops::kLanes];
     std::size_t stride[Ops::kLanes];
     for (std::size_t l = 0; l < Ops::kLanes; ++l) {
