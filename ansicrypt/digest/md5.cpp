@@ -109,9 +109,11 @@ Text clsMD5::DigestToHex() const { return detail::Md5DigestText(DigestState); }
 // The text's bytes are digested as the code page gives them, piece by piece (a table code page's
 // bytes are never held whole). ASCII units are their own bytes in every code page, and a text
 // cut before an ASCII unit converts as its two parts do: runs of them are digested from the text
-// itself, whole blocks without a copy, and the stretches between them go through the code page.
-// The state is reset when the first bytes arrive, so that a conversion that fails before them
-// leaves it as Md5_Arr_Calc(TextToAnsi(text)) would.
+// itself, narrowed a block at a time inside the transform's loop, and the stretches between them
+// go through the code page, which is held for the whole call (another thread's change of the
+// process-wide setting meanwhile does not split one digest between two code pages). The state is
+// reset when the first bytes arrive, so that a conversion that fails before them leaves it as
+// Md5_Arr_Calc(TextToAnsi(text)) would.
 Text clsMD5::Md5_String_Calc(const Text& SourceString) {
   bool started = false;
   const auto start = [this, &started] {
@@ -119,6 +121,8 @@ Text clsMD5::Md5_String_Calc(const Text& SourceString) {
     started = true;
   };
   const auto room = [this] { return kMaxTextBytes - static_cast<std::size_t>(ByteCount); };
+  const platform::ScopedAnsiCodePage page(platform::AnsiCodePage());
+  const platform::ScopedAnsiBestFit bestFit(platform::AnsiBestFit());
   try {
     std::u16string_view rest(SourceString);
     while (!rest.empty()) {

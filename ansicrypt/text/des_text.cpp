@@ -84,8 +84,8 @@ ByteArray DecryptDes_HexToArr(const Text& hex, DES& keyed) {
   // Half the length, a half rounded to even: 16 -> 8, 15 -> 8, 17 -> 8, 5 -> 2, 7 -> 4.
   const std::size_t half = length / 2;
   const std::size_t count = (length % 2 == 1 && half % 2 == 1) ? half + 1 : half;
-  // The legacy code decrypted one byte more than the digits fill, zero-filled to whole blocks, and
-  // read the text from every block but the last: those are the whole blocks the digits fill, so
+  // The legacy code decrypted count + 1 bytes, zero-filled to whole blocks, and read the text from
+  // every block but the last: those are the count / 8 whole blocks of the first count bytes, so
   // only they are decrypted (none below 8 bytes).
   ByteArray cipher(count / 8 * 8);
   for (std::size_t i = 0; i < length; i += 2) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ansicrypt/digest/detail/md5_file_lanes.h"
+#include "ansicrypt/digest/detail/md5_lanes.h"
 #include "cli/commands/joined_threads.h"
 #include "cli/io/process.h"
 #include "cli/io/standard_descriptors.h"
@@ -40,8 +41,9 @@ Digest DigestOfOutcome(const detail::Md5FileOutcome& outcome);
 // `nameOf` gives the file an item names, or null for an item with nothing to digest. Each item
 // goes to `consume` with its digest, in item order, as soon as it and every item before it are
 // done. `consume` runs on the calling thread; `next` and `ready` on the thread whose lane is free
-// (one at a time, never under the lock that reports digests). At most a window of items (a few
-// per lane) is in flight, so that memory does not grow with the number of items. Standard input
+// (one at a time, never under the lock that reports digests). At most a window of items (two
+// per lane in use, and 16) is in flight, so that memory does not grow with the number of items.
+// Standard input
 // ("-") and every other stream (a FIFO, a device: detail::IsStreamPath) is digested by the
 // calling thread alone, in its turn: the files before it are done first and no file after it is
 // opened before it is read to its end, as md5sum reads them. The threads share one pool of
@@ -83,7 +85,7 @@ class FileDigests {
               const Consume& consume, const std::function<void()>& interrupt,
               const std::function<void()>& idle)
       : jobs_(jobs),
-        window_(32 * std::size_t{jobs} + 16),
+        window_(2 * detail::Md5LanesInUse() * std::size_t{jobs} + 16),
         next_(next),
         ready_(ready),
         nameOf_(nameOf),

@@ -1,7 +1,9 @@
 // clsMD5 on texts and on the engine: published vectors, OpenSSL, splits, registers and limits.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "ansicrypt/digest/md5.h"
@@ -115,12 +117,27 @@ TEST(Md5String, EveryUnitPlaceAmongAsciiBlocksMatchesOpenSsl) {
     for (const char16_t unit : units) {
       for (std::size_t at = 0; at < 130; ++at) {
         Text text(192, u'a');
-        for (std::size_t k = 0; k < text.size(); ++k)
-          text[k] = static_cast<char16_t>(0x20 + k % 95);
+        for (std::size_t k = 0; k < text.size(); ++k) text[k] = static_cast<char16_t>(k % 128);
         text[at] = unit;
         EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text)))
             << page << " U+" << std::hex << unsigned{unit} << std::dec << " at " << at;
       }
+    }
+    // Every ASCII unit gives its own byte, which the direct digest of ASCII runs relies on.
+    std::u16string ascii(128, u' ');
+    ByteArray bytes(128);
+    for (std::size_t u = 0; u < 128; ++u) {
+      ascii[u] = static_cast<char16_t>(u);
+      bytes[u] = static_cast<std::uint8_t>(u);
+    }
+    EXPECT_EQ(platform::TextToAnsi(ascii), bytes) << page;
+    // A pair whose halves would fall either side of where a stretch of 4,096 units is converted.
+    for (const std::size_t before : {4094U, 4095U, 4096U}) {
+      Text text(before, u'\u00E9');
+      text += u"\U0001F600a";
+      text += Text(100, u'b');
+      EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text)))
+          << page << " " << before;
     }
     // A pair whose halves fall in two blocks of the text; a run of them, then ASCII.
     for (std::size_t at = 60; at < 68; ++at) {
@@ -130,6 +147,40 @@ TEST(Md5String, EveryUnitPlaceAmongAsciiBlocksMatchesOpenSsl) {
       EXPECT_EQ(md5.Md5_String_Calc(text), OpenSslMd5(platform::TextToAnsi(text))) << page;
     }
   }
+}
+
+// One digest converts through one code page: another thread that switches the process-wide
+// setting meanwhile gives either page's digest, never a mixture (stretches of text between ASCII
+// runs, each longer than one converted stretch, converted through different pages).
+TEST(Md5String, OneCodePageForTheWholeText) {
+  Text text;
+  for (int k = 0; k < 3; ++k) {  // 25,500 bytes in UTF-8
+    text.append(4200, u'\u00E9');
+    text.append(100, u'a');
+  }
+  const Text in1252 = [&] {
+    const CodePageScope scope(1252);
+    return clsMD5().Md5_String_Calc(text);
+  }();
+  const Text inUtf8 = [&] {
+    const CodePageScope scope(65001);
+    return clsMD5().Md5_String_Calc(text);
+  }();
+  ASSERT_NE(in1252, inUtf8);
+  std::atomic<bool> stop = false;
+  std::thread switcher([&] {
+    for (unsigned k = 0; !stop.load(); ++k) platform::SetAnsiCodePage(k % 2 == 0 ? 65001 : 1252);
+  });
+  clsMD5 md5;
+  int mixed = 0;
+  for (int k = 0; k < 300; ++k) {
+    const Text digest = md5.Md5_String_Calc(text);
+    if (digest != in1252 && digest != inUtf8) ++mixed;
+  }
+  stop = true;
+  switcher.join();
+  platform::SetAnsiCodePage(1252);
+  EXPECT_EQ(mixed, 0);
 }
 
 // The limit where ASCII runs follow units of two bytes: the bytes, not the units, are counted.
@@ -151,7 +202,10 @@ TEST(Md5String, LimitCountsBytesAcrossAsciiRuns) {
     // The one byte too many is a unit of two bytes after the ASCII run.
     text.back() = u'\u4E2D';
     text.erase(text.size() - 2, 1);
+    md5.Md5_String_Calc(u"abc");
     EXPECT_EQ(ErrorOf([&] { md5.Md5_String_Calc(text); }), errc::overflow) << wide;
+    EXPECT_EQ(md5.RegisterA(), bytes.RegisterA()) << wide;
+    EXPECT_EQ(md5.RegisterD(), bytes.RegisterD());
   }
 }
 
