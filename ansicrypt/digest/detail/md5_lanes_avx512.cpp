@@ -7,9 +7,10 @@
 
 #ifdef __AVX512F__  // the build gives this file the instruction set on x86-64 only
 // GCC 12's AVX-512 headers build "undefined" vectors from themselves, which -Wmaybe-uninitialized
-// reports at every inlined intrinsic.
+// and -Wuninitialized report at inlined intrinsics.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
