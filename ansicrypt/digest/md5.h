@@ -86,8 +86,8 @@ class clsMD5 {
 
   // The digests of many files, one text per file in their order, each exactly what
   // Md5_File_Calc gives for it: the empty text for a file that cannot be digested, without
-  // disturbing the others. 16 files are digested at once in the processor's vector lanes (32
-  // with AVX-512). The registers are then those that digesting the files one after another
+  // disturbing the others. 24 files are digested at once in the processor's AVX2 vector lanes
+  // (32 with AVX-512). The registers are then those that digesting the files one after another
   // would leave. A failing file never throws; only std::bad_alloc can, when the results do not
   // fit in memory.
   //   std::vector<std::filesystem::path> files = {"a.bin", "b.bin"};

@@ -262,7 +262,7 @@ Command Md5Command() {
       "MD5 digests of files in md5sum's layout, with uppercase digits; -c checks md5sum lists.";
   command.details =
       "With no FILE, or when FILE is -, read standard input from where it stands. Files are "
-      "digested 16 at a time (32 with AVX-512) in the processor's vector lanes, on -j threads; the "
+      "digested 24 at a time (32 with AVX-512) in the processor's vector lanes, on -j threads; the "
       "output is in argument order, as md5sum writes it.";
   command.options = {
       {"check", 'c', "", "read digests from the FILEs and check them",

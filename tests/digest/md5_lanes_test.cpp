@@ -17,6 +17,8 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <string>
+#include <utility>
 
 #include "ansicrypt/common/detail/processor_caches.h"
 #include "ansicrypt/digest/detail/md5_compress.h"
@@ -52,39 +54,80 @@ class Md5Paths : public testing::TestWithParam<SimdLevel> {
   }
 };
 
-// Random states, lane sets and block counts; each lane's blocks in an allocation of their own,
-// and no pointer at all for an idle lane, so that a read out of place is caught.
+using LanePath = void (*)(detail::Md5LaneStates&, const std::uint8_t* const*, std::uint32_t,
+                          std::size_t);
+
+// Random states and blocks for the lanes in `active`, each lane's blocks in an allocation of their
+// own and no pointer at all for an idle lane, so that a read out of place is caught; every lane
+// must end as the one-message transform leaves it, the idle ones untouched.
+void ExpectLanesEqualOneMessageTransform(LanePath run, std::uint32_t active, std::size_t count,
+                                         std::mt19937& rng, const std::string& context) {
+  detail::Md5LaneStates states{};
+  std::vector<ByteArray> data(kMd5Lanes);
+  const std::uint8_t* blocks[kMd5Lanes] = {};
+  for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+    states.Set(l, {static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng()),
+                   static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng())});
+    if ((active >> l) & 1) {
+      data[l] = RandomBytes(64 * count, rng);
+      blocks[l] = data[l].data();
+    }
+  }
+  const detail::Md5LaneStates before = states;
+  run(states, blocks, active, count);
+  for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+    std::array<std::uint32_t, 4> expected = before.Get(l);
+    if ((active >> l) & 1) detail::Md5Compress(expected, blocks[l], count);
+    EXPECT_EQ(states.Get(l), expected)
+        << context << " active " << std::hex << active << std::dec << " lane " << l;
+  }
+}
+
+// Lane sets that meet the paths' borders: every lane; AVX-512's halves of sixteen alone and lanes
+// either side of their border; AVX2's sets of eight (lanes 0-23 as a group of up to three, 24-31
+// as one of their own) alone, in twos and threes, and lanes either side of each border; the two
+// outermost lanes and one lane alone at each end.
+constexpr std::uint32_t kBorderLaneSets[] = {
+    0xFFFFFFFF, 0x0000FFFF, 0xFFFF0000, 0x00018000, 0x000000FF, 0x0000FF00, 0x00FF0000,
+    0xFF000000, 0x00FFFFFF, 0xFFFFFF00, 0xFF00FF00, 0x00000180, 0x00800100, 0x01800000,
+    0x01000001, 0x80000001, 0x00000001, 0x80000000, 0x00010000, 0x00800000, 0x01000000};
+
+// Through Md5CompressLanes, which moves lanes spread over more sets than they fill to the first
+// ones: the border sets, then random sets, some within one half and some sparse.
 TEST_P(Md5Paths, LanesEqualOneMessageTransform) {
   const SimdScope path(GetParam());
   std::mt19937 rng(7);
-  // Every lane, each half alone, lanes either side of the halves' border, the two outermost, one
-  // lane alone at each end; then random sets, some within one half.
-  const std::uint32_t chosen[] = {0xFFFFFFFF, 0x0000FFFF, 0xFFFF0000, 0x00018000,
-                                  0x80000001, 0x00000001, 0x80000000, 0x00010000};
+  for (const std::uint32_t active : kBorderLaneSets)
+    ExpectLanesEqualOneMessageTransform(detail::Md5CompressLanes, active, 1 + rng() % 5, rng, "");
   for (int trial = 0; trial < 300; ++trial) {
-    const std::size_t count = 1 + rng() % 5;
     std::uint32_t active = static_cast<std::uint32_t>(rng());
     if (trial % 3 == 1) active &= trial % 2 == 0 ? 0xFFFF0000 : 0x0000FFFF;
-    if (trial < static_cast<int>(std::size(chosen))) active = chosen[trial];
-    detail::Md5LaneStates states{};
-    std::vector<ByteArray> data(kMd5Lanes);
-    const std::uint8_t* blocks[kMd5Lanes] = {};
-    for (std::size_t l = 0; l < kMd5Lanes; ++l) {
-      states.Set(l, {static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng()),
-                     static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng())});
-      if ((active >> l) & 1) {
-        data[l] = RandomBytes(64 * count, rng);
-        blocks[l] = data[l].data();
-      }
-    }
-    const detail::Md5LaneStates before = states;
-    detail::Md5CompressLanes(states, blocks, active, count);
-    for (std::size_t l = 0; l < kMd5Lanes; ++l) {
-      std::array<std::uint32_t, 4> expected = before.Get(l);
-      if ((active >> l) & 1) detail::Md5Compress(expected, blocks[l], count);
-      EXPECT_EQ(states.Get(l), expected) << "trial " << trial << " lane " << l;
+    if (trial % 5 == 2) active &= static_cast<std::uint32_t>(rng());
+    ExpectLanesEqualOneMessageTransform(detail::Md5CompressLanes, active, 1 + rng() % 5, rng,
+                                        "trial " + std::to_string(trial));
+  }
+}
+
+// Each vector path called straight, without the packing in front of it, so that lanes with gaps
+// between them reach every set of every group.
+TEST(Md5VectorPaths, LanesEqualOneMessageTransformUnpacked) {
+  const std::pair<SimdLevel, LanePath> paths[] = {
+      {SimdLevel::kAvx2, detail::Md5CompressLanesAvx2},
+      {SimdLevel::kAvx512, detail::Md5CompressLanesAvx512}};
+  bool ran = false;
+  for (const auto& [level, run] : paths) {
+    if (!SimdScope::Available(level)) continue;
+    ran = true;
+    std::mt19937 rng(17);
+    const std::string name = level == SimdLevel::kAvx2 ? "AVX2" : "AVX-512";
+    for (const std::uint32_t active : kBorderLaneSets)
+      ExpectLanesEqualOneMessageTransform(run, active, 1 + rng() % 4, rng, name);
+    for (int trial = 0; trial < 200; ++trial) {
+      const auto active = static_cast<std::uint32_t>(rng());
+      ExpectLanesEqualOneMessageTransform(run, active, 1 + rng() % 4, rng, name);
     }
   }
+  if (!ran) GTEST_SKIP() << "this processor has no vector path";
 }
 
 // Files of many lengths, more than there are lanes, so that lanes end at different times and are
@@ -265,6 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
         CacheAndBuffer{256 * 1024, 16, 16 * 1024}, CacheAndBuffer{512 * 1024, 16, 32 * 1024},
         CacheAndBuffer{512 * 1024, 32, 16 * 1024}, CacheAndBuffer{768 * 1024, 16, 32 * 1024},
         CacheAndBuffer{1024 * 1024, 16, 64 * 1024}, CacheAndBuffer{1024 * 1024, 32, 32 * 1024},
+        CacheAndBuffer{1024 * 1024, 24, 32 * 1024}, CacheAndBuffer{512 * 1024, 24, 16 * 1024},
         CacheAndBuffer{2048 * 1024, 32, 64 * 1024},
         CacheAndBuffer{std::size_t{1} << 40, 32, 64 * 1024},
         CacheAndBuffer{SIZE_MAX, 16, 64 * 1024}, CacheAndBuffer{1024 * 1024, 0, 64 * 1024}));

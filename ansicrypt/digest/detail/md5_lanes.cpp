@@ -11,37 +11,42 @@ namespace ansicrypt::detail {
 
 namespace {
 
-// Busy lanes in both halves that would fit in one are moved to the first lanes of a copy, so that
-// a vector path runs one set of sixteen lanes instead of two (twice the work where the vector
-// instructions take one cycle); their results are moved back.
-template <class Path>
-void PackedIntoOneHalf(Md5LaneStates& states, const std::uint8_t* const* blocks,
-                       std::uint32_t active, std::size_t count, Path path) {
-  Md5LaneStates packed{};
-  const std::uint8_t* packedBlocks[kMd5Lanes] = {};
-  std::size_t lanes[kMd5Lanes / 2];
-  std::size_t n = 0;
-  for (std::size_t l = 0; l < kMd5Lanes; ++l) {
-    if (((active >> l) & 1) == 0) continue;
-    lanes[n] = l;
-    packed.Set(n, states.Get(l));
-    packedBlocks[n] = blocks[l];
-    ++n;
-  }
-  path(packed, packedBlocks, static_cast<std::uint32_t>((std::uint64_t{1} << n) - 1), count);
-  for (std::size_t k = 0; k < n; ++k) states.Set(lanes[k], packed.Get(k));
+// The sets of lanes a vector path runs for these busy lanes: with AVX-512 each half of sixteen that
+// has one; with AVX2 lanes 0-23 in as few sets of eight as reach the last busy one, and lanes
+// 24-31 as a set of their own.
+int Avx512SetsRun(std::uint32_t active) {
+  return static_cast<int>((active & 0xFFFF) != 0) + static_cast<int>((active >> 16) != 0);
+}
+int Avx2SetsRun(std::uint32_t active) {
+  const int low = (static_cast<int>(std::bit_width(active & 0xFFFFFF)) + 7) / 8;
+  return low + static_cast<int>((active >> 24) != 0);
 }
 
+// Busy lanes that the path would spread over more sets than they fill are moved to the first
+// lanes of a copy (a set costs about as much as a step whether its lanes are busy or not), and
+// their results moved back.
 template <class Path>
 void RunVectorPath(Md5LaneStates& states, const std::uint8_t* const* blocks, std::uint32_t active,
-                   std::size_t count, Path path) {
-  constexpr std::uint32_t kLowHalf = 0xFFFF;
-  const bool bothHalves = (active & kLowHalf) != 0 && (active & ~kLowHalf) != 0;
-  if (bothHalves && std::popcount(active) <= 16) {
-    PackedIntoOneHalf(states, blocks, active, count, path);
-  } else {
+                   std::size_t count, int (*setsRun)(std::uint32_t), Path path) {
+  const int n = std::popcount(active);
+  const auto firstN = static_cast<std::uint32_t>((std::uint64_t{1} << n) - 1);
+  if (setsRun(active) <= setsRun(firstN)) {
     path(states, blocks, active, count);
+    return;
   }
+  Md5LaneStates packed{};
+  const std::uint8_t* packedBlocks[kMd5Lanes] = {};
+  std::size_t lanes[kMd5Lanes];
+  std::size_t k = 0;
+  for (std::size_t l = 0; l < kMd5Lanes; ++l) {
+    if (((active >> l) & 1) == 0) continue;
+    lanes[k] = l;
+    packed.Set(k, states.Get(l));
+    packedBlocks[k] = blocks[l];
+    ++k;
+  }
+  path(packed, packedBlocks, firstN, count);
+  for (std::size_t j = 0; j < k; ++j) states.Set(lanes[j], packed.Get(j));
 }
 
 }  // namespace
@@ -51,10 +56,10 @@ void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
   static_assert(kMd5Lanes == 32, "one bit of `active` per lane, two halves of sixteen");
   switch (ActiveSimdLevel()) {
     case SimdLevel::kAvx512:
-      RunVectorPath(states, blocks, active, count, Md5CompressLanesAvx512);
+      RunVectorPath(states, blocks, active, count, Avx512SetsRun, Md5CompressLanesAvx512);
       return;
     case SimdLevel::kAvx2:
-      RunVectorPath(states, blocks, active, count, Md5CompressLanesAvx2);
+      RunVectorPath(states, blocks, active, count, Avx2SetsRun, Md5CompressLanesAvx2);
       return;
     case SimdLevel::kScalar:
       break;
@@ -67,13 +72,22 @@ void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
   }
 }
 
-std::size_t Md5LanesInUse() { return ActiveSimdLevel() == SimdLevel::kAvx512 ? 32 : 16; }
+std::size_t Md5LanesInUse() {
+  switch (ActiveSimdLevel()) {
+    case SimdLevel::kAvx512:
+      return 32;
+    case SimdLevel::kAvx2:
+      return 24;
+    case SimdLevel::kScalar:
+      break;
+  }
+  return 16;  // one message at a time: any number serves
+}
 
 std::size_t Md5LanesWorthwhile() {
-  // A step of sixteen lanes costs about as much as one and a half blocks of one message with
-  // AVX-512 and two and a half with AVX2 (md5_lanes against md5_engine in the benchmarks); with
-  // AVX-512 a step of lanes in both halves costs little more where the vector instructions take
-  // two cycles, and about twice as much where they take one.
+  // A step of one set of lanes costs about as much as one and a half blocks of one message with
+  // AVX-512 (sixteen lanes) and nearly three with AVX2 (eight lanes; md5_lanes against md5_engine
+  // in the benchmarks); the busy lanes are packed into as few sets as they fill.
   switch (ActiveSimdLevel()) {
     case SimdLevel::kAvx512:
       return 2;

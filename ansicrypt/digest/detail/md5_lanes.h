@@ -31,7 +31,7 @@ void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
                       std::uint32_t active, std::size_t count);
 
 // How many lanes Md5CompressLanes advances together at the SIMD level in use, at most kMd5Lanes:
-// 32 with AVX-512 (two registers per word), 16 otherwise (two AVX2 sets of eight, or the
+// 32 with AVX-512 (two registers per word), 24 with AVX2 (three sets of eight), 16 otherwise (the
 // one-message transform, for which the number does not matter). Callers keep that many busy.
 std::size_t Md5LanesInUse();
 

@@ -27,7 +27,7 @@ struct Avx512Ops {
   static constexpr std::size_t kLanes = 16;
   using V = __m512i;
   static V Add(V a, V b) { return _mm512_add_epi32(a, b); }
-  static V Broadcast(std::uint32_t word) { return _mm512_set1_epi32(static_cast<int>(word)); }
+  static V LoadRow(const std::uint32_t* row) { return _mm512_load_si512(row); }
   template <int S>
   static V Rotl(V a) {
     return _mm512_rol_epi32(a, S);
@@ -83,8 +83,8 @@ struct Avx512PairOps {
     __m512i lo, hi;
   };
   static V Add(V a, V b) { return {Avx512Ops::Add(a.lo, b.lo), Avx512Ops::Add(a.hi, b.hi)}; }
-  static V Broadcast(std::uint32_t word) {
-    const __m512i w = Avx512Ops::Broadcast(word);
+  static V LoadRow(const std::uint32_t* row) {
+    const __m512i w = Avx512Ops::LoadRow(row);
     return {w, w};
   }
   template <int S>

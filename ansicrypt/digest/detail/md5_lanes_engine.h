@@ -1,6 +1,7 @@
 // The MD5 block transform over vectors of lanes, generic over a vector type: included only by the
 // files compiled for an instruction set (md5_lanes_avx512.cpp, md5_lanes_avx2.cpp), each with
-// Ops of its own that supply kLanes, V (a 32-bit word of each of kLanes lanes) and Add, Broadcast,
+// Ops of its own that supply kLanes, V (a 32-bit word of each of kLanes lanes) and Add, LoadRow (a
+// V of the 16 equal words at a pointer, aligned to 64),
 // Rotl<s>, the round functions F, G, H, I (or, instead of G, And and AndNot), LoadState,
 // StoreState (to the lanes in `active` only) and LoadWords (the 16 words of one block of each
 // lane, one vector per word: little-endian, as MD5 reads its words, which x86-64's loads are).
@@ -25,6 +26,18 @@ inline constexpr std::uint32_t kSines[64] = {
     0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+
+// Each constant repeated in sixteen words, a 64-byte row per step, so that a vector path adds its
+// step's constant straight from memory, without an instruction to broadcast it.
+struct SineRows {
+  alignas(64) std::uint32_t row[64][16];
+};
+inline constexpr SineRows kSineRows = [] {
+  SineRows rows{};
+  for (std::size_t i = 0; i < 64; ++i)
+    for (std::size_t l = 0; l < 16; ++l) rows.row[i][l] = kSines[i];
+  return rows;
+}();
 
 constexpr int Rotation(std::size_t step) {
   constexpr int kRotations[4][4] = {
@@ -75,9 +88,9 @@ struct Engine {
   // b, c, d turn one word to the right each step. The sum that does not depend on the previous
   // step is formed first, so that each step adds only four operations to the chain.
   template <std::size_t I>
-  static void Step(V (&s)[4], const V (&x)[16]) {
+  static void Step(V (&s)[4], const V (&x)[16], const SineRows& sines) {
     constexpr std::size_t a = (64 - I) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
-    V early = Ops::Add(s[a], Ops::Add(x[MessageWord(I)], Ops::Broadcast(kSines[I])));
+    V early = Ops::Add(s[a], Ops::Add(x[MessageWord(I)], Ops::LoadRow(sines.row[I])));
     V f;
     if constexpr (I < 16) {
       f = Ops::F(s[b], s[c], s[d]);
@@ -97,8 +110,8 @@ struct Engine {
   }
 
   template <std::size_t... I>
-  static void Steps(V (&s)[4], const V (&x)[16], std::index_sequence<I...>) {
-    (Step<I>(s, x), ...);
+  static void Steps(V (&s)[4], const V (&x)[16], const SineRows& sines, std::index_sequence<I...>) {
+    (Step<I>(s, x, sines), ...);
   }
 
   // Lanes first .. first + Ops::kLanes - 1 of the states and blocks.
@@ -115,6 +128,10 @@ struct Engine {
       next[l] = on ? blocks[first + l] : kIdle;
       stride[l] = on ? 64 : 0;
     }
+    // The compiler is not to see the rows' contents: it would turn each constant back into an
+    // immediate and a broadcast.
+    const SineRows* sines = &kSineRows;
+    asm("" : "+r"(sines));
     V s[4];
     for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::LoadState(states.words[w] + first);
     for (; count > 0; --count) {
@@ -122,7 +139,7 @@ struct Engine {
       Ops::LoadWords(next, x);
       for (std::size_t l = 0; l < Ops::kLanes; ++l) next[l] += stride[l];
       V t[4] = {s[0], s[1], s[2], s[3]};
-      Steps(t, x, std::make_index_sequence<64>{});
+      Steps(t, x, *sines, std::make_index_sequence<64>{});
       for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::Add(s[w], t[w]);
     }
     for (std::size_t w = 0; w < 4; ++w) Ops::StoreState(states.words[w] + first, s[w], mine);
