@@ -472,7 +472,7 @@ PYBIND11_MODULE(_ansicrypt, m) {
           },
           py::arg("paths"),
           "Md5_Files_Calc: one digest per file, in order, '' for a file that cannot be digested; "
-          "16 files at once in the processor's vector lanes, 32 with AVX-512.")
+          "24 files at once in the processor's AVX2 vector lanes, 32 with AVX-512.")
       .def_property_readonly(
           "registers",
           [](PyMd5& self) {

@@ -122,8 +122,12 @@ TEST(Md5VectorPaths, LanesEqualOneMessageTransformUnpacked) {
     const std::string name = level == SimdLevel::kAvx2 ? "AVX2" : "AVX-512";
     for (const std::uint32_t active : kBorderLaneSets)
       ExpectLanesEqualOneMessageTransform(run, active, 1 + rng() % 4, rng, name);
-    for (int trial = 0; trial < 200; ++trial) {
-      const auto active = static_cast<std::uint32_t>(rng());
+    // Random sets, some confined to one, two or three sets of eight or to lanes 24-31, so that
+    // groups of every size meet lanes with gaps between them.
+    constexpr std::uint32_t kConfined[] = {0xFFFFFFFF, 0x000000FF, 0x0000FFFF,
+                                           0x00FFFFFF, 0xFF000000, 0xFFFF0000};
+    for (int trial = 0; trial < 300; ++trial) {
+      const auto active = static_cast<std::uint32_t>(rng()) & kConfined[trial % 6];
       ExpectLanesEqualOneMessageTransform(run, active, 1 + rng() % 4, rng, name);
     }
   }

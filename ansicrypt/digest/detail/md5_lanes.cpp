@@ -11,26 +11,25 @@ namespace ansicrypt::detail {
 
 namespace {
 
-// The sets of lanes a vector path runs for these busy lanes: with AVX-512 each half of sixteen that
-// has one; with AVX2 lanes 0-23 in as few sets of eight as reach the last busy one, and lanes
-// 24-31 as a set of their own.
-int Avx512SetsRun(std::uint32_t active) {
-  return static_cast<int>((active & 0xFFFF) != 0) + static_cast<int>((active >> 16) != 0);
+// Whether the busy lanes, moved to the first ones, would take a vector path less work. A set of
+// lanes costs about a step whether its lanes are busy or not. AVX-512 runs each half of sixteen
+// that has a busy lane, both side by side. AVX2 runs lanes 0-23 as as few sets of eight as reach
+// the last busy one, side by side, and lanes 24-31 as a set of its own after them, which costs a
+// whole step where the vector instructions take two cycles.
+bool Avx512PackingSaves(std::uint32_t active) {
+  return std::popcount(active) <= 16 && (active & 0xFFFF) != 0 && (active >> 16) != 0;
 }
-int Avx2SetsRun(std::uint32_t active) {
-  const int low = (static_cast<int>(std::bit_width(active & 0xFFFFFF)) + 7) / 8;
-  return low + static_cast<int>((active >> 24) != 0);
+bool Avx2PackingSaves(std::uint32_t active) {
+  const int n = std::popcount(active);
+  if (n > 24) return false;
+  if ((active >> 24) != 0) return true;
+  return static_cast<int>(std::bit_width(active)) > 8 * ((n + 7) / 8);
 }
 
-// Busy lanes that the path would spread over more sets than they fill are moved to the first
-// lanes of a copy (a set costs about as much as a step whether its lanes are busy or not), and
-// their results moved back.
 template <class Path>
 void RunVectorPath(Md5LaneStates& states, const std::uint8_t* const* blocks, std::uint32_t active,
-                   std::size_t count, int (*setsRun)(std::uint32_t), Path path) {
-  const int n = std::popcount(active);
-  const auto firstN = static_cast<std::uint32_t>((std::uint64_t{1} << n) - 1);
-  if (setsRun(active) <= setsRun(firstN)) {
+                   std::size_t count, bool (*packingSaves)(std::uint32_t), Path path) {
+  if (!packingSaves(active)) {
     path(states, blocks, active, count);
     return;
   }
@@ -45,7 +44,7 @@ void RunVectorPath(Md5LaneStates& states, const std::uint8_t* const* blocks, std
     packedBlocks[k] = blocks[l];
     ++k;
   }
-  path(packed, packedBlocks, firstN, count);
+  path(packed, packedBlocks, static_cast<std::uint32_t>((std::uint64_t{1} << k) - 1), count);
   for (std::size_t j = 0; j < k; ++j) states.Set(lanes[j], packed.Get(j));
 }
 
@@ -54,12 +53,13 @@ void RunVectorPath(Md5LaneStates& states, const std::uint8_t* const* blocks, std
 void Md5CompressLanes(Md5LaneStates& states, const std::uint8_t* const* blocks,
                       std::uint32_t active, std::size_t count) {
   static_assert(kMd5Lanes == 32, "one bit of `active` per lane, two halves of sixteen");
+  if (active == 0) return;  // a vector path would still step through idle lanes
   switch (ActiveSimdLevel()) {
     case SimdLevel::kAvx512:
-      RunVectorPath(states, blocks, active, count, Avx512SetsRun, Md5CompressLanesAvx512);
+      RunVectorPath(states, blocks, active, count, Avx512PackingSaves, Md5CompressLanesAvx512);
       return;
     case SimdLevel::kAvx2:
-      RunVectorPath(states, blocks, active, count, Avx2SetsRun, Md5CompressLanesAvx2);
+      RunVectorPath(states, blocks, active, count, Avx2PackingSaves, Md5CompressLanesAvx2);
       return;
     case SimdLevel::kScalar:
       break;

@@ -131,7 +131,9 @@ struct Engine {
     // The compiler is not to see the rows' contents: it would turn each constant back into an
     // immediate and a broadcast.
     const SineRows* sines = &kSineRows;
+#if defined(__GNUC__)  // GCC and clang, the compilers that build the vector paths
     asm("" : "+r"(sines));
+#endif
     V s[4];
     for (std::size_t w = 0; w < 4; ++w) s[w] = Ops::LoadState(states.words[w] + first);
     for (; count > 0; --count) {
