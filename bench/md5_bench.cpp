@@ -195,8 +195,8 @@ BENCHMARK(EngineOurs)->Name("md5_engine/ansicrypt/1048576");
 BENCHMARK(EngineOpenSsl)->Name("md5_engine/openssl/1048576");
 BENCHMARK(FileOurs)->Name("md5_file/ansicrypt/268435455")->Unit(benchmark::kMillisecond);
 BENCHMARK(FileOpenSsl)->Name("md5_file/openssl/268435455")->Unit(benchmark::kMillisecond);
-BENCHMARK(LanesOurs)->Name("md5_lanes/ansicrypt/32x1048576");
-BENCHMARK(LanesOpenSsl)->Name("md5_lanes/openssl/32x1048576");
+BENCHMARK(LanesOurs)->Name("md5_lanes/ansicrypt/96x1048576");
+BENCHMARK(LanesOpenSsl)->Name("md5_lanes/openssl/96x1048576");
 BENCHMARK(FilesOurs)->Name("md5_files/ansicrypt/64x1048576");
 BENCHMARK(FilesOpenSsl)->Name("md5_files/openssl/64x1048576");
 
