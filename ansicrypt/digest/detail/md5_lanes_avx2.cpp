@@ -136,13 +136,6 @@ struct Avx2Ops {
   }
 };
 
-// Lanes first .. first + 8 * N - 1.
-template <std::size_t N>
-void RunSets(Md5LaneStates& states, const std::uint8_t* const* blocks, std::uint32_t active,
-             std::size_t count, std::size_t first) {
-  md5lanes::Engine<Avx2Ops<N>>::Run(states, blocks, active, count, first);
-}
-
 }  // namespace
 
 void Md5CompressLanesAvx2(Md5LaneStates& states, const std::uint8_t* const* blocks,
@@ -150,13 +143,13 @@ void Md5CompressLanesAvx2(Md5LaneStates& states, const std::uint8_t* const* bloc
   // Lanes 0-23 as one group of as few sets as reach its last busy lane, lanes 24-31 as another.
   const std::uint32_t group = active & 0xFFFFFF;
   if (group > 0xFFFF) {
-    RunSets<3>(states, blocks, active, count, 0);
+    md5lanes::Engine<Avx2Ops<3>>::Run(states, blocks, active, count, 0);
   } else if (group > 0xFF) {
-    RunSets<2>(states, blocks, active, count, 0);
+    md5lanes::Engine<Avx2Ops<2>>::Run(states, blocks, active, count, 0);
   } else if (group != 0) {
-    RunSets<1>(states, blocks, active, count, 0);
+    md5lanes::Engine<Avx2Ops<1>>::Run(states, blocks, active, count, 0);
   }
-  if ((active >> 24) != 0) RunSets<1>(states, blocks, active, count, 24);
+  if ((active >> 24) != 0) md5lanes::Engine<Avx2Ops<1>>::Run(states, blocks, active, count, 24);
 }
 
 #else

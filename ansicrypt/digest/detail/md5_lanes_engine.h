@@ -1,10 +1,10 @@
 // The MD5 block transform over vectors of lanes, generic over a vector type: included only by the
 // files compiled for an instruction set (md5_lanes_avx512.cpp, md5_lanes_avx2.cpp), each with
 // Ops of its own that supply kLanes, V (a 32-bit word of each of kLanes lanes) and Add, LoadRow (a
-// V of the 16 equal words at a pointer, aligned to 64),
-// Rotl<s>, the round functions F, G, H, I (or, instead of G, And and AndNot), LoadState,
-// StoreState (to the lanes in `active` only) and LoadWords (the 16 words of one block of each
-// lane, one vector per word: little-endian, as MD5 reads its words, which x86-64's loads are).
+// V of the 16 equal words at a pointer, aligned to 64), Rotl<s>, the round functions F, G, H, I
+// (or, instead of G, And and AndNot), LoadState, StoreState (to the lanes in `active` only) and
+// LoadWords (the 16 words of one block of each lane, one vector per word: little-endian, as MD5
+// reads its words, which x86-64's loads are).
 #pragma once
 
 #include <cstddef>
